@@ -1,0 +1,45 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+
+/* Taken before any test runs, so it is the record as the process starts with it. */
+static const AppStateRecord startState = AppState;
+
+TEST(AppStateTest, StartsWithNothingRequestedAndEverythingElseZero)
+{
+    EXPECT_EQ(HINSTANCE(NULL), startState.instance);
+    EXPECT_EQ(-1, startState.requestedDisableMediaSense);
+    EXPECT_EQ(-1, startState.requestedApipaEnabled);
+    EXPECT_EQ(0, startState.autoSave);
+    EXPECT_EQ(0, startState.autoQuit);
+    EXPECT_EQ(0, startState.platformSupported);
+    EXPECT_EQ(0u, startState.disableMediaSense);
+    EXPECT_EQ(0u, startState.ipAutoconfigEnabled);
+    EXPECT_EQ(0, startState.changeMediaSense);
+    EXPECT_EQ(0, startState.changeApipa);
+    EXPECT_EQ(0u, startState.currentPage);
+    EXPECT_EQ(0, startState.exitCode);
+    for (size_t i = 0; i < sizeof(startState.messageText); i++)
+        ASSERT_EQ(0, startState.messageText[i]) << "messageText[" << i << "]";
+}
+
+TEST(AppStateTest, FieldsHaveTheirSizesAndOrder)
+{
+    /* Thirteen fields: a handle, eleven 32-bit numbers and the 1024-byte text, in order. */
+    EXPECT_EQ(4u, sizeof(AppState.requestedDisableMediaSense));
+    EXPECT_EQ(4u, sizeof(AppState.exitCode));
+    EXPECT_EQ(1024u, sizeof(AppState.messageText));
+    EXPECT_LT(offsetof(AppStateRecord, instance), offsetof(AppStateRecord, requestedDisableMediaSense));
+    EXPECT_EQ(offsetof(AppStateRecord, requestedDisableMediaSense) + 11 * 4,
+              offsetof(AppStateRecord, messageText));
+    EXPECT_EQ(offsetof(AppStateRecord, changeMediaSense) + 4, offsetof(AppStateRecord, changeApipa));
+}
+
+TEST(AppStateTest, FormatErrorTextLeavesNoEarlierTextWhenTheSystemHasNone)
+{
+    lstrcpyA(AppState.messageText, "an earlier failure");
+    FormatErrorText(0x2000FFFF); /* a customer-defined code: the system has no text for it */
+    EXPECT_STREQ("", AppState.messageText);
+}

@@ -1,0 +1,33 @@
+/*
+ * Starting the project's programs as processes, as a script or the shell would, and
+ * pretending to be another Windows version for them.
+ */
+#ifndef KELVRA_TESTS_PROCESS_HELPERS_H
+#define KELVRA_TESTS_PROCESS_HELPERS_H
+
+#include <windows.h>
+
+#include <string>
+
+/* The folder that holds the running test program, and so the other built programs. */
+std::string ProgramDirectory();
+
+/* Starts the command line and waits for the process at most timeoutMs; returns its full exit
+ * code, or fails the test and returns 0xDEADBEEF when it did not start or end in time. */
+DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs = 30000);
+
+/* Makes Wine report a Windows version ("win98", "nt40", "win2k", "winxp") to every program of
+ * that file name, for as long as the object lives; an empty version leaves Wine's default. */
+class EmulatedVersion
+{
+  public:
+    EmulatedVersion(const std::string &exeName, const std::string &version);
+    ~EmulatedVersion();
+    EmulatedVersion(const EmulatedVersion &) = delete;
+    EmulatedVersion &operator=(const EmulatedVersion &) = delete;
+
+  private:
+    std::string key_;
+};
+
+#endif

@@ -1,0 +1,67 @@
+/*
+ * Registry helpers for the tests: private keys under HKLM, raw values of any type and size,
+ * keys that refuse full access, and values saved and restored around a test.
+ */
+#ifndef KELVRA_TESTS_REGISTRY_HELPERS_H
+#define KELVRA_TESTS_REGISTRY_HELPERS_H
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RawValue
+{
+    DWORD type;
+    std::vector<BYTE> data;
+    bool operator==(const RawValue &other) const
+    {
+        return type == other.type && data == other.data;
+    }
+};
+
+using ValueMap = std::map<std::string, RawValue>;
+
+/* A key of the running test's own under HKLM\SOFTWARE\KelvraTests, named after the test. */
+std::string PrivateKeyPath();
+
+bool KeyExists(const std::string &subkey);
+void CreateKey(const std::string &subkey);
+void DeleteKey(const std::string &subkey);
+
+void SetRawValue(const std::string &subkey, const char *name, DWORD type,
+                 const std::vector<BYTE> &data);
+void SetDword(const std::string &subkey, const char *name, DWORD value);
+void DeleteValue(const std::string &subkey, const char *name);
+/* The value as stored, or nothing when it is absent. */
+std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name);
+/* Every value of the key, by name. */
+ValueMap GetAllValues(const std::string &subkey);
+
+/* Gives the key a DACL that lets everyone read it and change its security, but denies
+ * setting values and creating subkeys, so that opening it with KEY_ALL_ACCESS fails with
+ * ERROR_ACCESS_DENIED: what an account without administrative rights meets. */
+void DenyFullAccess(const std::string &subkey);
+
+/* Snapshots a whole key (values and subkeys, with their security) and puts it back as it
+ * was when destroyed, whatever the test did to it in between. */
+class SavedKey
+{
+  public:
+    explicit SavedKey(const std::string &subkey);
+    ~SavedKey();
+    SavedKey(const SavedKey &) = delete;
+    SavedKey &operator=(const SavedKey &) = delete;
+
+  private:
+    std::string subkey_;
+    std::string backup_;
+    bool existed_;
+};
+
+/* The system's text for an error code: the oracle for AppState.messageText. */
+std::string SystemErrorText(DWORD error);
+
+#endif
