@@ -4,13 +4,19 @@
 
 /* Zero-filled but for the two requests; a constant, so it is ready before any code runs. */
 AppStateRecord AppState = {
-    NULL,                         /* instance */
-    NOT_REQUESTED, NOT_REQUESTED, /* requestedDisableMediaSense, requestedApipaEnabled */
-    0, 0, 0,                      /* autoSave, autoQuit, platformSupported */
-    0, 0,                         /* disableMediaSense, ipAutoconfigEnabled */
-    0, 0,                         /* changeMediaSense, changeApipa */
-    0, 0,                         /* currentPage, exitCode */
-    "",                           /* messageText */
+    NULL,          /* instance */
+    NOT_REQUESTED, /* requestedDisableMediaSense */
+    NOT_REQUESTED, /* requestedApipaEnabled */
+    0,             /* autoSave */
+    0,             /* autoQuit */
+    0,             /* platformSupported */
+    0,             /* disableMediaSense */
+    0,             /* ipAutoconfigEnabled */
+    0,             /* changeMediaSense */
+    0,             /* changeApipa */
+    0,             /* currentPage */
+    0,             /* exitCode */
+    "",            /* messageText */
 };
 
 void FormatErrorText(DWORD errorCode)

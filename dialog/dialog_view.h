@@ -1,0 +1,27 @@
+/*
+ * The operations through which the logic changes the dialog's controls. Each looks the
+ * control up first and does nothing when the dialog has no such control.
+ */
+#ifndef KELVRA_DIALOG_VIEW_H
+#define KELVRA_DIALOG_VIEW_H
+
+#include <windows.h>
+
+/* The control's text becomes string-table entry stringId; an entry that loads no
+ * characters leaves the text as it was. */
+void SetControlText(HWND dialog, int controlId, UINT stringId);
+/* Enables the control when on is 1, disables it when 0. */
+void EnableControl(HWND dialog, int controlId, BOOL on);
+void HideControl(HWND dialog, int controlId);
+void CheckControl(HWND dialog, int controlId);
+/* 1 when the check box is checked; 0 otherwise and when there is no such control. */
+BOOL IsControlChecked(HWND dialog, int controlId);
+
+/* These three queue a message: what the caller does after them always happens first. */
+void FocusControl(HWND dialog, int controlId);
+/* The control's command, as if it had been clicked. */
+void PostCommand(HWND dialog, int controlId);
+/* The window's close command (SC_CLOSE). */
+void PostClose(HWND dialog);
+
+#endif

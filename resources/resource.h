@@ -1,0 +1,42 @@
+/* Resource identifiers shared by kelvra.rc and the code. */
+#ifndef KELVRA_RESOURCE_H
+#define KELVRA_RESOURCE_H
+
+/* The dialog */
+#define IDD_KELVRA 101
+
+/* Its controls, in tab order */
+#define IDC_PAGE_TEXT 1000
+#define IDC_BACK 1001
+#define IDC_NEXT 1002
+#define IDC_MEDIA_SENSE_STATUS 1003
+#define IDC_MEDIA_SENSE_CHANGE 1004
+#define IDC_APIPA_STATUS 1005
+#define IDC_APIPA_CHANGE 1006
+#define IDC_EXIT 1007
+#define IDC_SAVE 1008
+
+/* Strings */
+#define IDS_PAGE_MEDIA_SENSE 1
+#define IDS_PAGE_APIPA 2
+#define IDS_PAGE_INTRODUCTION 3
+#define IDS_MEDIA_SENSE_DISABLED 4
+#define IDS_ENABLE 5
+#define IDS_DISABLE 6
+#define IDS_MEDIA_SENSE_ENABLED 7
+#define IDS_APIPA_ENABLED 8
+#define IDS_APIPA_DISABLED 9
+#define IDS_MEDIA_SENSE_NOT_SUPPORTED 10
+#define IDS_APIPA_NOT_SUPPORTED 11
+#define IDS_MEDIA_SENSE_NOW_DISABLED 12
+#define IDS_MEDIA_SENSE_NOW_ENABLED 13
+#define IDS_APIPA_NOW_DISABLED 14
+#define IDS_APIPA_NOW_ENABLED 15
+#define IDS_PAGE_COMMAND_LINE 16
+#define IDS_MEDIA_SENSE_NOT_CHANGED 17
+#define IDS_APIPA_NOT_CHANGED 18
+
+/* Icons */
+#define IDI_KELVRA 101
+
+#endif

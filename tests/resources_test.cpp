@@ -1,0 +1,400 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+#include "support/dialog_helpers.h"
+
+namespace
+{
+
+const WORD LANGUAGE_STRINGS = MAKELANGID(LANG_DANISH, SUBLANG_DANISH_DENMARK); /* 0x0406 */
+const WORD LANGUAGE_DIALOG = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);     /* 0x0409 */
+
+/* The module whose resources are checked, as it was linked. */
+std::string ModulePath()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
+    return std::string(path, length);
+}
+
+HMODULE Module()
+{
+    return GetModuleHandleA(NULL);
+}
+
+const char *const PAGE_INTRODUCTION =
+    "This utility changes the current Media Sense and APIPA settings of this computer. "
+    "Select the option(s) below and click 'Save changes' to accept and save the change.\r\n"
+    "\r\n"
+    "The settings will be saved in the Windows registry database in the DWORD keys:\r\n"
+    "   DisableDHCPMediaSense\r\n"
+    "   IPAutoconfigurationEnabled\r\n"
+    "\r\n"
+    "Both keys are located in the registry folder\r\n"
+    "    HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters.\r\n"
+    "\r\n"
+    "The details are given in the Microsoft Support Knowledge Base in articles Q239924 and "
+    "Q255836.\r\n"
+    "\r\n"
+    "Note that these functions are not available for Windows NT.\r\n"
+    "You will need to reboot the computer if you make a change to the current settings!\r\n"
+    "\r\n"
+    "Click 'Next' if you want to read further explanations.\r\n";
+
+const char *const PAGE_MEDIA_SENSE =
+    "Windows 2000 and XP have a new feature called Media Sense. This feature is used to detect "
+    "if a network adapter disconnects from the network.\r\n"
+    "When the adapter disconnects, Windows removes all bound protocols from that adapter.\r\n"
+    "\r\n"
+    "As a result, Orvalis client programs lose their contact with the central Orvalis service. "
+    "This will even happen for the client running locally.\r\n"
+    "\r\n"
+    "In an unstable environment, or when a computer often disconnects from a network (e.g. a "
+    "laptop) this is very inconvenient.\r\n"
+    "\r\n"
+    "This utility can set a registry key that makes Windows keep TCP/IP bound to the network "
+    "card when it detects a disconnect.\r\n"
+    "The protocol then stays bound to the adapter, and the central Orvalis service is not "
+    "interrupted.\r\n";
+
+const char *const PAGE_APIPA =
+    "The DHCP client of Windows 2000 and XP has a feature called Automatic Private IP "
+    "Addressing (APIPA). It is used when a computer is set up to get its IP address "
+    "automatically from a DHCP server.\r\n"
+    "\r\n"
+    "When Windows starts up it will ask the DHCP server for an IP address but if the DHCP "
+    "server does not respond Windows will automatically pick an address in the range of "
+    "169.254.0.0 - 169.254.255.255 with a subnet mask of 255.255.0.0.\r\n"
+    "\r\n"
+    "This will cause the computer to not be able to communicate with other devices/computers "
+    "on the network. Earlier versions of Windows kept the last address that they had been "
+    "assigned, so they could still reach the other computers.\r\n"
+    "\r\n"
+    "This utility can set a registry key that avoids this new behaviour.\r\n"
+    "This will allow Windows to keep the latest IP address that it received from the DHCP "
+    "server.\r\n";
+
+const char *const PAGE_COMMAND_LINE =
+    "The following command line parameters can be used:\r\n"
+    "\r\n"
+    "/MEDIASENSE=<on/off>\r\n"
+    "   where <on/off> can be either 'ON' or 'OFF'.\r\n"
+    "\r\n"
+    "/APIPA=<on/off>\r\n"
+    "   where <on/off> can be either 'ON' or 'OFF'.\r\n"
+    "\r\n"
+    "/SAVE\r\n"
+    "   This means that any changes supplied on the command line will be immediately saved.\r\n"
+    "\r\n"
+    "/QUIT\r\n"
+    "   This means that Kelvra will exit immediately without user interaction.\r\n"
+    "\r\n"
+    "A return code will indicate if changes were saved to the registry or not.\r\n"
+    "   0 means that no changes were made.\r\n"
+    "   1 means changes were made.\r\n";
+
+const struct
+{
+    UINT id;
+    const char *text;
+} STRING_CASES[] = {
+    {1, PAGE_MEDIA_SENSE},
+    {2, PAGE_APIPA},
+    {3, PAGE_INTRODUCTION},
+    {4, "Media Sense is Disabled"},
+    {5, "Enable"},
+    {6, "Disable"},
+    {7, "Media Sense is Enabled"},
+    {8, "Automatic Private IP Addressing is Enabled"},
+    {9, "Automatic Private IP Addressing is Disabled"},
+    {10, "Media Sense not supported!"},
+    {11, "Automatic Private IP Addressing not supported!"},
+    {12, "Media Sense is now disabled"},
+    {13, "Media Sense is now enabled"},
+    {14, "APIPA is now disabled"},
+    {15, "APIPA is now enabled"},
+    {16, PAGE_COMMAND_LINE},
+    {17, "Media Sense could not be changed!"},
+    {18, "APIPA could not be changed!"},
+};
+
+/* A string-table entry loaded into a buffer far larger than any entry. */
+std::string LoadEntry(HMODULE module, UINT id)
+{
+    std::vector<char> text(65536);
+    int length = LoadStringA(module, id, text.data(), (int)text.size());
+    return std::string(text.data(), length > 0 ? length : 0);
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+/* Position and size in pixels, as "x,y widthxheight". */
+std::string Placement(int x, int y, int width, int height)
+{
+    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) + "x" +
+           std::to_string(height);
+}
+
+/* Position and size that a template gives in dialog units, as pixels of this dialog: each of
+ * the four numbers is converted on its own, as the dialog manager does. */
+std::string DialogUnits(HWND dialog, int x, int y, int width, int height)
+{
+    RECT rect = {x, y, width, height};
+    MapDialogRect(dialog, &rect);
+    return Placement(rect.left, rect.top, rect.right, rect.bottom);
+}
+
+std::string Placement(const RECT &r)
+{
+    return Placement(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+} // namespace
+
+TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
+{
+    for (const auto &c : STRING_CASES)
+    {
+        SCOPED_TRACE(testing::Message() << "entry " << c.id);
+        std::string text = LoadEntry(Module(), c.id);
+        EXPECT_EQ(c.text, text);
+        EXPECT_LE(text.size(), 2046u) << "longer than the dialog's buffer takes";
+        EXPECT_NE(HRSRC(NULL), FindResourceExA(Module(), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
+                                               LANGUAGE_STRINGS));
+    }
+    for (UINT id : {0u, 19u, 20u, 101u})
+        EXPECT_EQ("", LoadEntry(Module(), id)) << "entry " << id;
+}
+
+TEST(ResourcesTest, HelpPagesEndEveryLineInCrLf)
+{
+    for (UINT id :
+         {IDS_PAGE_MEDIA_SENSE, IDS_PAGE_APIPA, IDS_PAGE_INTRODUCTION, IDS_PAGE_COMMAND_LINE})
+    {
+        SCOPED_TRACE(testing::Message() << "entry " << id);
+        std::string text = LoadEntry(Module(), id);
+        ASSERT_GE(text.size(), 2u);
+        EXPECT_EQ("\r\n", text.substr(text.size() - 2));
+        for (size_t i = 0; i < text.size(); i++)
+        {
+            if (text[i] == '\n')
+            {
+                EXPECT_EQ('\r', text[i - 1]) << "bare LF at " << i;
+            }
+            if (text[i] == '\r')
+            {
+                EXPECT_EQ('\n', text[i + 1]) << "bare CR at " << i;
+            }
+        }
+        EXPECT_EQ(std::string::npos, text.find("\r\n\r\n\r\n")) << "two blank lines in a row";
+    }
+}
+
+TEST(ResourcesTest, VersionBlockNamesTheProduct)
+{
+    std::string path = ModulePath();
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    ASSERT_NE(0u, size);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", (void **)&fixed, &length));
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
+    EXPECT_EQ(VS_FFI_SIGNATURE, fixed->dwSignature);
+    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
+    EXPECT_EQ(0x00000002u, fixed->dwFileVersionLS);
+    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
+    EXPECT_EQ(0x00000002u, fixed->dwProductVersionLS);
+    EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask);
+    EXPECT_EQ(0u, fixed->dwFileFlags);
+    EXPECT_EQ(0x40004u, fixed->dwFileOS);
+    EXPECT_EQ(1u, fixed->dwFileType);
+
+    const struct
+    {
+        const char *name;
+        const char *value;
+    } entries[] = {
+        {"Comments", ""},
+        {"CompanyName", "Fennick"},
+        {"FileDescription", "Kelvra"},
+        {"FileVersion", "1, 0, 0, 2"},
+        {"InternalName", "Kelvra"},
+        {"LegalTrademarks", ""},
+        {"OriginalFilename", "Kelvra.exe"},
+        {"PrivateBuild", ""},
+        {"ProductName", "Fennick Kelvra"},
+        {"ProductVersion", "1, 0, 0, 2"},
+        {"SpecialBuild", ""},
+    };
+    for (const auto &e : entries)
+    {
+        SCOPED_TRACE(e.name);
+        std::string query = std::string("\\StringFileInfo\\040604b0\\") + e.name;
+        char *value = NULL;
+        length = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), query.c_str(), (void **)&value, &length));
+        EXPECT_STREQ(e.value, value);
+    }
+    char *absent = NULL;
+    EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040604b0\\LegalCopyright",
+                                (void **)&absent, &length));
+
+    WORD *translation = NULL;
+    ASSERT_TRUE(
+        VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", (void **)&translation, &length));
+    ASSERT_EQ(4u, length);
+    EXPECT_EQ(0x0406, translation[0]);
+    EXPECT_EQ(1200, translation[1]);
+
+    EXPECT_NE(HRSRC(NULL),
+              FindResourceExA(Module(), RT_VERSION, MAKEINTRESOURCEA(1), LANGUAGE_STRINGS));
+}
+
+TEST(ResourcesTest, IconGroupHoldsA32And16PixelImageOf16Colours)
+{
+    HRSRC group =
+        FindResourceExA(Module(), RT_GROUP_ICON, MAKEINTRESOURCEA(IDI_KELVRA), LANGUAGE_STRINGS);
+    ASSERT_NE(HRSRC(NULL), group);
+
+#pragma pack(push, 2)
+    struct GroupEntry
+    {
+        BYTE width, height, colourCount, reserved;
+        WORD planes, bitCount;
+        DWORD bytes;
+        WORD id;
+    };
+    struct GroupHeader
+    {
+        WORD reserved, type, count;
+        GroupEntry entries[2];
+    };
+#pragma pack(pop)
+    const GroupHeader *header = (const GroupHeader *)LockResource(LoadResource(Module(), group));
+    ASSERT_EQ(2, header->count);
+    EXPECT_EQ(6u + 2 * 14, SizeofResource(Module(), group));
+    for (int i = 0; i < 2; i++)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(i == 0 ? 32 : 16, header->entries[i].width);
+        EXPECT_EQ(header->entries[i].width, header->entries[i].height);
+        EXPECT_EQ(16, header->entries[i].colourCount);
+        EXPECT_EQ(4, header->entries[i].bitCount);
+    }
+
+    /* The platform picks each size from the group as the dialog will. */
+    for (int size : {32, 16})
+    {
+        SCOPED_TRACE(size);
+        HICON icon = (HICON)LoadImageA(Module(), MAKEINTRESOURCEA(IDI_KELVRA), IMAGE_ICON, size,
+                                       size, LR_DEFAULTCOLOR);
+        ASSERT_NE(HICON(NULL), icon);
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bitmap = {};
+        GetObjectA(info.hbmMask, sizeof(bitmap), &bitmap);
+        EXPECT_EQ(size, bitmap.bmWidth);
+        DeleteObject(info.hbmMask);
+        DeleteObject(info.hbmColor);
+        DestroyIcon(icon);
+    }
+}
+
+TEST(ResourcesTest, DialogTemplateAsTheDialogManagerBuildsIt)
+{
+    ASSERT_NE(HRSRC(NULL),
+              FindResourceExA(Module(), RT_DIALOG, MAKEINTRESOURCEA(IDD_KELVRA), LANGUAGE_DIALOG));
+    HWND dialog =
+        CreateDialogParamA(Module(), MAKEINTRESOURCEA(IDD_KELVRA), NULL, PlainDialogProc, 0);
+    ASSERT_NE(HWND(NULL), dialog);
+
+    char className[64] = "";
+    GetClassNameA(dialog, className, sizeof(className));
+    EXPECT_STREQ("#32770", className) << "the template names no class of its own";
+    EXPECT_EQ("Kelvra", WindowText(dialog));
+    EXPECT_EQ(HMENU(NULL), GetMenu(dialog));
+    LONG style = GetWindowLongA(dialog, GWL_STYLE);
+    const LONG expectedStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    EXPECT_EQ(expectedStyle, style & expectedStyle);
+    EXPECT_EQ(0, style & (WS_MAXIMIZEBOX | WS_THICKFRAME | WS_VISIBLE));
+
+    RECT client;
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(DialogUnits(dialog, 0, 0, 363, 230), Placement(client));
+
+    LOGFONTA font = {};
+    ASSERT_EQ(int(sizeof(font)),
+              GetObjectA((HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0), sizeof(font), &font));
+    EXPECT_STREQ("MS Sans Serif", font.lfFaceName);
+    HDC screen = GetDC(NULL);
+    EXPECT_EQ(-MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72), font.lfHeight);
+    ReleaseDC(NULL, screen);
+    EXPECT_EQ(0, font.lfWeight);
+    EXPECT_EQ(0, font.lfItalic);
+    EXPECT_EQ(1, font.lfCharSet);
+
+    const LONG CHILD = WS_CHILD | WS_VISIBLE;
+    const struct
+    {
+        int id;
+        const char *className;
+        const char *text;
+        LONG style;
+        LONG exStyle; /* bits that must be set */
+        int x, y, width, height;
+    } controls[] = {
+        {IDC_PAGE_TEXT, "Edit", "",
+         CHILD | ES_MULTILINE | ES_READONLY | ES_WANTRETURN | WS_BORDER | WS_VSCROLL | WS_TABSTOP,
+         0, 7, 7, 349, 157},
+        {IDC_BACK, "Button", "&Back", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 54, 205, 70, 18},
+        {IDC_NEXT, "Button", "&Next", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 131, 205, 70, 18},
+        {IDC_MEDIA_SENSE_STATUS, "Static", "Media Sense Status", CHILD | SS_LEFT | WS_GROUP,
+         WS_EX_TRANSPARENT, 7, 171, 144, 10},
+        {IDC_MEDIA_SENSE_CHANGE, "Button", "Change Media Sense",
+         CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 30, 183, 106, 10},
+        {IDC_APIPA_STATUS, "Static", "Apipa Status", CHILD | SS_LEFT | WS_GROUP, WS_EX_TRANSPARENT,
+         187, 170, 169, 9},
+        {IDC_APIPA_CHANGE, "Button", "Change Apipa", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 224,
+         183, 114, 10},
+        {IDC_EXIT, "Button", "E&xit", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 286, 205, 70, 18},
+        {IDC_SAVE, "Button", "&Save changes", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 211, 205, 70,
+         18},
+    };
+    /* The children in window order are the template's controls in tab order. */
+    HWND child = GetWindow(dialog, GW_CHILD);
+    for (const auto &c : controls)
+    {
+        SCOPED_TRACE(testing::Message() << "control " << c.id);
+        ASSERT_NE(HWND(NULL), child);
+        EXPECT_EQ(c.id, GetDlgCtrlID(child));
+        GetClassNameA(child, className, sizeof(className));
+        EXPECT_STREQ(c.className, className);
+        EXPECT_EQ(c.text, WindowText(child));
+        LONG expected = c.style;
+        /* An edit control takes WS_BORDER out of its style when it is created and draws that
+         * border itself (Windows' edit control does the same since Windows 95). */
+        if (c.id == IDC_PAGE_TEXT)
+            expected &= ~WS_BORDER;
+        EXPECT_EQ(expected, GetWindowLongA(child, GWL_STYLE));
+        EXPECT_EQ(c.exStyle, GetWindowLongA(child, GWL_EXSTYLE) & c.exStyle);
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(NULL, dialog, (POINT *)&rect, 2);
+        EXPECT_EQ(DialogUnits(dialog, c.x, c.y, c.width, c.height), Placement(rect));
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(HWND(NULL), child) << "more controls than the nine";
+    DestroyWindow(dialog);
+}
