@@ -31,10 +31,12 @@ TEST(AppStateTest, FieldsHaveTheirSizesAndOrder)
     EXPECT_EQ(4u, sizeof(AppState.requestedDisableMediaSense));
     EXPECT_EQ(4u, sizeof(AppState.exitCode));
     EXPECT_EQ(1024u, sizeof(AppState.messageText));
-    EXPECT_LT(offsetof(AppStateRecord, instance), offsetof(AppStateRecord, requestedDisableMediaSense));
+    EXPECT_LT(offsetof(AppStateRecord, instance),
+              offsetof(AppStateRecord, requestedDisableMediaSense));
     EXPECT_EQ(offsetof(AppStateRecord, requestedDisableMediaSense) + 11 * 4,
               offsetof(AppStateRecord, messageText));
-    EXPECT_EQ(offsetof(AppStateRecord, changeMediaSense) + 4, offsetof(AppStateRecord, changeApipa));
+    EXPECT_EQ(offsetof(AppStateRecord, changeMediaSense) + 4,
+              offsetof(AppStateRecord, changeApipa));
 }
 
 TEST(AppStateTest, FormatErrorTextLeavesNoEarlierTextWhenTheSystemHasNone)

@@ -22,8 +22,7 @@ struct Requests
 
 std::ostream &operator<<(std::ostream &out, const Requests &r)
 {
-    return out << "{" << r.mediaSense << ", " << r.apipa << ", " << r.save << ", " << r.quit
-               << "}";
+    return out << "{" << r.mediaSense << ", " << r.apipa << ", " << r.save << ", " << r.quit << "}";
 }
 
 bool operator==(const Requests &a, const Requests &b)
@@ -41,8 +40,8 @@ Requests ParsedRequests(const char *tail)
     AppState.autoSave = 0;
     AppState.autoQuit = 0;
     ParseCommandLine(tail);
-    return {AppState.requestedDisableMediaSense, AppState.requestedApipaEnabled,
-            AppState.autoSave, AppState.autoQuit};
+    return {AppState.requestedDisableMediaSense, AppState.requestedApipaEnabled, AppState.autoSave,
+            AppState.autoQuit};
 }
 
 /* Two pages, the second one unreadable: a text placed so that its terminating zero is the
@@ -139,10 +138,10 @@ TEST(CommandLineTest, MatchKeywordComparesOnlyTheKeywordsLength)
         const char *text;
         BOOL expected;
     } cases[] = {
-        {"ON", "ON", 1},          {"ON", "on", 1},         {"ON", "oN/SAVE", 1},
-        {"OFF", "OFFICE", 1},     {"OFF", "ON", 0},        {"OFF", "OF", 0},
-        {"SAVE", "SAV", 0},       {"SAVE", "", 0},         {"QUIT", "QUIET", 0},
-        {"APIPA=", "apipa=", 1},  {"APIPA=", "APIPA", 0},  {"MEDIASENSE=", " MEDIASENSE=", 0},
+        {"ON", "ON", 1},         {"ON", "on", 1},        {"ON", "oN/SAVE", 1},
+        {"OFF", "OFFICE", 1},    {"OFF", "ON", 0},       {"OFF", "OF", 0},
+        {"SAVE", "SAV", 0},      {"SAVE", "", 0},        {"QUIT", "QUIET", 0},
+        {"APIPA=", "apipa=", 1}, {"APIPA=", "APIPA", 0}, {"MEDIASENSE=", " MEDIASENSE=", 0},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.expected, MatchKeyword(c.keyword, c.text))
@@ -188,8 +187,9 @@ TEST(CommandLineTest, NeverReadsPastTheEndOfTheTail)
 TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
 {
     /* Fragments of the options, so that near-misses are common; fixed seed, bounded run. */
-    const char *fragments[] = {"/", "/", "MEDIASENSE=", "APIPA=", "SAVE", "QUIT", "ON", "OFF",
-                               "medias", "Apipa", "=", " ", "-", "\"", "O", "\xE9", "\t", "x"};
+    const char *fragments[] = {"/",  "/",   "MEDIASENSE=", "APIPA=", "SAVE", "QUIT",
+                               "ON", "OFF", "medias",      "Apipa",  "=",    " ",
+                               "-",  "\"",  "O",           "\xE9",   "\t",   "x"};
     std::mt19937 random(20261209);
     std::uniform_int_distribution<size_t> pick(0, sizeof(fragments) / sizeof(fragments[0]) - 1);
     std::uniform_int_distribution<int> count(0, 6);

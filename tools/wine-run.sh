@@ -8,6 +8,12 @@ shift
 "$(dirname "$0")/wine-prefix.sh" "$prefix" null || exit 1
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# KELVRA_WINDOWS_VERSION (win98, nt40, win2k, winxp) makes Wine report that version to the
+# program, which reads it when it starts.
+if [ -n "${KELVRA_WINDOWS_VERSION:-}" ]; then
+    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$1")" /v Version \
+        /d "$KELVRA_WINDOWS_VERSION" /f >/dev/null 2>&1 || exit 1
+fi
 log=$(mktemp)
 wine "$@" 2>"$log"
 rc=$?

@@ -18,8 +18,7 @@ DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs)
     PROCESS_INFORMATION process = {};
     startup.cb = sizeof(startup);
     std::string writable = commandLine;
-    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                        &process))
+    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
     {
         ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
         return 0xDEADBEEF;
@@ -47,8 +46,8 @@ EmulatedVersion::EmulatedVersion(const std::string &exeName, const std::string &
     if (version.empty())
         return;
     HKEY key;
-    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, NULL, 0, KEY_SET_VALUE,
-                                  NULL, &key, NULL);
+    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL,
+                                  &key, NULL);
     EXPECT_EQ(ERROR_SUCCESS, result);
     if (result != ERROR_SUCCESS)
         return;

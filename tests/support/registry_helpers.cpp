@@ -149,9 +149,9 @@ void DenyFullAccess(const std::string &subkey)
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
                                                                      &descriptor, NULL));
     OpenKey key(subkey, WRITE_DAC);
-    LONG result = key.handle == NULL ? ERROR_INVALID_HANDLE
-                                     : RegSetKeySecurity(key.handle, DACL_SECURITY_INFORMATION,
-                                                         descriptor);
+    LONG result = key.handle == NULL
+                      ? ERROR_INVALID_HANDLE
+                      : RegSetKeySecurity(key.handle, DACL_SECURITY_INFORMATION, descriptor);
     LocalFree(descriptor);
     ASSERT_EQ(ERROR_SUCCESS, result) << "denying full access to " << subkey;
 }
@@ -168,8 +168,8 @@ SavedKey::SavedKey(const std::string &subkey)
     OpenKey to(backup_, KEY_ALL_ACCESS);
     if (from.handle != NULL && to.handle != NULL)
     {
-        EXPECT_EQ(ERROR_SUCCESS, RegCopyTreeA(from.handle, NULL, to.handle)) << "saving "
-                                                                             << subkey_;
+        EXPECT_EQ(ERROR_SUCCESS, RegCopyTreeA(from.handle, NULL, to.handle))
+            << "saving " << subkey_;
     }
 }
 

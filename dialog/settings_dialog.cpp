@@ -1,0 +1,245 @@
+#include <windows.h>
+
+#include "app/app_state.h"
+#include "dialog/dialog_view.h"
+#include "dialog/help_pages.h"
+#include "dialog/settings_dialog.h"
+#include "resources/resource.h"
+#include "store/parameter_store.h"
+
+/* The icon that SetDialogIcon installed, and the class icon it replaced. */
+static HICON dialogIcon;
+static HICON previousClassIcon;
+
+void SetDialogIcon(HWND dialog)
+{
+    HICON icon = (HICON)LoadImageA(AppState.instance, MAKEINTRESOURCEA(IDI_KELVRA), IMAGE_ICON, 16,
+                                   16, LR_DEFAULTSIZE);
+
+    /* Without it the dialog keeps the platform's icon, which is no reason not to start. */
+    if (icon == NULL)
+        return;
+    /* The dialog's class is the platform's dialog class: the template names none. */
+    previousClassIcon = (HICON)SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)icon);
+    dialogIcon = icon;
+}
+
+void ReleaseDialogIcon(HWND dialog)
+{
+    if (dialogIcon == NULL)
+        return;
+    /* The class outlives the dialog: it must not keep a handle that is about to die. */
+    SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)previousClassIcon);
+    DestroyIcon(dialogIcon);
+    dialogIcon = NULL;
+    previousClassIcon = NULL;
+}
+
+/* A setting is on exactly when its stored value is 1; any other value counts as off. */
+static LONG SettingState(DWORD value)
+{
+    return value == 1 ? 1 : 0;
+}
+
+/* A request marks its setting when it asks for the other state than the stored one. */
+static BOOL IsChangeRequested(LONG requested, DWORD stored)
+{
+    return requested != NOT_REQUESTED && requested != SettingState(stored);
+}
+
+void InitSettingsPanel(HWND dialog)
+{
+    SetDialogIcon(dialog);
+    AppState.platformSupported = IsPlatformSupported();
+    if (AppState.platformSupported == 1)
+    {
+        /* A failed read leaves the default, which is all a read failure can mean here. */
+        AppState.disableMediaSense = 0;
+        ReadDwordValue(TCPIP_PARAMETERS_KEY, MEDIA_SENSE_VALUE, &AppState.disableMediaSense);
+        AppState.ipAutoconfigEnabled = 1;
+        ReadDwordValue(TCPIP_PARAMETERS_KEY, APIPA_VALUE, &AppState.ipAutoconfigEnabled);
+    }
+
+    AppState.changeMediaSense = 0;
+    AppState.changeApipa = 0;
+    EnableControl(dialog, IDC_SAVE, 0);
+    /* Marked even where nothing can be saved, so that /SAVE behaves the same everywhere. */
+    if (IsChangeRequested(AppState.requestedDisableMediaSense, AppState.disableMediaSense))
+        AppState.changeMediaSense = 1;
+    if (IsChangeRequested(AppState.requestedApipaEnabled, AppState.ipAutoconfigEnabled))
+        AppState.changeApipa = 1;
+
+    if (AppState.platformSupported != 1)
+    {
+        SetControlText(dialog, IDC_MEDIA_SENSE_STATUS, IDS_MEDIA_SENSE_NOT_SUPPORTED);
+        SetControlText(dialog, IDC_APIPA_STATUS, IDS_APIPA_NOT_SUPPORTED);
+        HideControl(dialog, IDC_MEDIA_SENSE_CHANGE);
+        HideControl(dialog, IDC_APIPA_CHANGE);
+    }
+    else
+    {
+        BOOL mediaSenseDisabled = AppState.disableMediaSense == 1;
+        BOOL apipaEnabled = AppState.ipAutoconfigEnabled == 1;
+
+        /* Each box is captioned with the change that checking it asks for. */
+        SetControlText(dialog, IDC_MEDIA_SENSE_STATUS,
+                       mediaSenseDisabled ? IDS_MEDIA_SENSE_DISABLED : IDS_MEDIA_SENSE_ENABLED);
+        SetControlText(dialog, IDC_MEDIA_SENSE_CHANGE,
+                       mediaSenseDisabled ? IDS_ENABLE : IDS_DISABLE);
+        SetControlText(dialog, IDC_APIPA_STATUS,
+                       apipaEnabled ? IDS_APIPA_ENABLED : IDS_APIPA_DISABLED);
+        SetControlText(dialog, IDC_APIPA_CHANGE, apipaEnabled ? IDS_DISABLE : IDS_ENABLE);
+        if (AppState.changeMediaSense == 1)
+            CheckControl(dialog, IDC_MEDIA_SENSE_CHANGE);
+        if (AppState.changeApipa == 1)
+            CheckControl(dialog, IDC_APIPA_CHANGE);
+        if (AppState.changeMediaSense == 1 || AppState.changeApipa == 1)
+            EnableControl(dialog, IDC_SAVE, 1);
+    }
+
+    AppState.currentPage = 0;
+    ShowPage(dialog, 0);
+}
+
+void OnChangeBoxClicked(HWND dialog, int controlId)
+{
+    BOOL *change =
+        controlId == IDC_MEDIA_SENSE_CHANGE ? &AppState.changeMediaSense : &AppState.changeApipa;
+    BOOL *otherChange =
+        controlId == IDC_MEDIA_SENSE_CHANGE ? &AppState.changeApipa : &AppState.changeMediaSense;
+
+    if (IsControlChecked(dialog, controlId) == 1)
+    {
+        *change = 1;
+        EnableControl(dialog, IDC_SAVE, 1);
+    }
+    else
+    {
+        *change = 0;
+        if (*otherChange == 0)
+            EnableControl(dialog, IDC_SAVE, 0);
+    }
+}
+
+/* Writes the opposite of the setting's state and shows the outcome in its status line.
+ * Returns 1 when the value was written. */
+static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int statusId,
+                        UINT nowOnText, UINT nowOffText, UINT failedText)
+{
+    DWORD newValue = SettingState(stored) == 1 ? 0 : 1;
+
+    if (!WriteDwordValue(TCPIP_PARAMETERS_KEY, valueName, newValue))
+    {
+        SetControlText(dialog, statusId, failedText);
+        return 0;
+    }
+    SetControlText(dialog, statusId, newValue == 1 ? nowOnText : nowOffText);
+    return 1;
+}
+
+void SaveChanges(HWND dialog)
+{
+    if (AppState.platformSupported == 1)
+    {
+        BOOL written = 0;
+        BOOL failed = 0;
+
+        FocusControl(dialog, IDC_EXIT);
+        /* Nothing enables them again: a dialog saves at most once. */
+        EnableControl(dialog, IDC_SAVE, 0);
+        EnableControl(dialog, IDC_MEDIA_SENSE_CHANGE, 0);
+        EnableControl(dialog, IDC_APIPA_CHANGE, 0);
+
+        /* DisableDHCPMediaSense is 1 when Media Sense is off: "on" means "now disabled". */
+        if (AppState.changeMediaSense == 1)
+        {
+            if (SaveSetting(dialog, MEDIA_SENSE_VALUE, AppState.disableMediaSense,
+                            IDC_MEDIA_SENSE_STATUS, IDS_MEDIA_SENSE_NOW_DISABLED,
+                            IDS_MEDIA_SENSE_NOW_ENABLED, IDS_MEDIA_SENSE_NOT_CHANGED))
+                written = 1;
+            else
+                failed = 1;
+        }
+        if (AppState.changeApipa == 1)
+        {
+            if (SaveSetting(dialog, APIPA_VALUE, AppState.ipAutoconfigEnabled, IDC_APIPA_STATUS,
+                            IDS_APIPA_NOW_ENABLED, IDS_APIPA_NOW_DISABLED, IDS_APIPA_NOT_CHANGED))
+                written = 1;
+            else
+                failed = 1;
+        }
+        /* The exit code tells a script that something was changed, so only a write that
+         * succeeded counts. */
+        if (written)
+            AppState.exitCode = 1;
+        /* An unattended run must never wait for a click: under /QUIT the status lines and
+         * the exit code are all it reports. */
+        if (failed && AppState.autoQuit != 1)
+        {
+            char caption[256];
+
+            GetWindowTextA(dialog, caption, sizeof(caption));
+            MessageBoxA(dialog, AppState.messageText, caption, MB_ICONERROR | MB_OK);
+        }
+    }
+    if (AppState.autoQuit == 1)
+        PostClose(dialog);
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (message)
+    {
+        case WM_INITDIALOG:
+            InitSettingsPanel(dialog);
+            if (AppState.autoSave == 1)
+                PostCommand(dialog, IDC_SAVE);
+            else if (AppState.autoQuit == 1)
+                PostClose(dialog);
+            return 1;
+
+        case WM_COMMAND:
+        {
+            int controlId = LOWORD(wParam);
+
+            switch (controlId)
+            {
+                case IDC_BACK:
+                    AppState.currentPage--;
+                    ShowPage(dialog, AppState.currentPage);
+                    break;
+                case IDC_NEXT:
+                    AppState.currentPage++;
+                    ShowPage(dialog, AppState.currentPage);
+                    break;
+                case IDC_EXIT:
+                    PostClose(dialog);
+                    return 1;
+                case IDC_SAVE:
+                    SaveChanges(dialog);
+                    break;
+            }
+            /* The boxes are hidden where nothing can be saved; a stray click must not mark. */
+            if (HIWORD(wParam) == BN_CLICKED && AppState.platformSupported == 1 &&
+                (controlId == IDC_MEDIA_SENSE_CHANGE || controlId == IDC_APIPA_CHANGE))
+                OnChangeBoxClicked(dialog, controlId);
+            return 0;
+        }
+
+        case WM_SYSCOMMAND:
+            /* Compared whole: only the exact close command that Exit and /QUIT post, and the
+             * title bar's close button sends, ends the dialog. */
+            if (wParam == SC_CLOSE)
+            {
+                EndDialog(dialog, IDCANCEL);
+                return 1;
+            }
+            return 0;
+
+        case WM_DESTROY:
+            ReleaseDialogIcon(dialog);
+            return 0;
+    }
+    return 0;
+}

@@ -1,0 +1,619 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "dialog/settings_dialog.h"
+#include "resources/resource.h"
+#include "store/parameter_store.h"
+#include "support/dialog_helpers.h"
+#include "support/registry_helpers.h"
+
+/* This program is built twice: once run as Wine's default Windows version, and once as
+ * Windows NT 4, where the settings are not supported. Each runs the cases of its platform. */
+#ifndef EXPECT_PLATFORM_SUPPORTED
+#define EXPECT_PLATFORM_SUPPORTED 1
+#endif
+
+namespace
+{
+
+/* Taken before any test runs: the record as the process starts with it. */
+const AppStateRecord startState = AppState;
+
+const LONG NONE = NOT_REQUESTED;
+const DWORD ABSENT = 0xA85E;
+
+/* The dialog's state as the user sees it. */
+struct View
+{
+    std::string mediaSenseStatus;
+    std::string mediaSenseBox;
+    std::string apipaStatus;
+    std::string apipaBox;
+    bool mediaSenseBoxVisible;
+    bool apipaBoxVisible;
+    bool mediaSenseChecked;
+    bool apipaChecked;
+    bool saveEnabled;
+    bool operator==(const View &o) const
+    {
+        return mediaSenseStatus == o.mediaSenseStatus && mediaSenseBox == o.mediaSenseBox &&
+               apipaStatus == o.apipaStatus && apipaBox == o.apipaBox &&
+               mediaSenseBoxVisible == o.mediaSenseBoxVisible &&
+               apipaBoxVisible == o.apipaBoxVisible && mediaSenseChecked == o.mediaSenseChecked &&
+               apipaChecked == o.apipaChecked && saveEnabled == o.saveEnabled;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const View &v)
+{
+    return out << "{\"" << v.mediaSenseStatus << "\" [" << (v.mediaSenseChecked ? "x" : " ")
+               << "] \"" << v.mediaSenseBox << "\"" << (v.mediaSenseBoxVisible ? "" : " hidden")
+               << ", \"" << v.apipaStatus << "\" [" << (v.apipaChecked ? "x" : " ") << "] \""
+               << v.apipaBox << "\"" << (v.apipaBoxVisible ? "" : " hidden") << ", save "
+               << (v.saveEnabled ? "enabled" : "disabled") << "}";
+}
+
+/* What the test saw of a message box that the dialog put up. */
+struct SeenBox
+{
+    HWND owner;
+    std::string title;
+    std::string text;
+    std::string mediaSenseStatus; /* the status lines while the box was up */
+    std::string apipaStatus;
+    bool stopIcon;
+    bool okOnly;
+};
+
+std::vector<SeenBox> seenBoxes;
+
+/* A message box is the one dialog of the thread that has an owner. */
+BOOL CALLBACK FindOwnedBox(HWND window, LPARAM found)
+{
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (lstrcmpA(className, "#32770") == 0 && GetWindow(window, GW_OWNER) != NULL &&
+        IsWindowVisible(window))
+    {
+        *(HWND *)found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* Runs inside the message box's own modal loop: records the box and presses its OK. */
+void CALLBACK DismissBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND box = NULL;
+    EnumThreadWindows(GetCurrentThreadId(), FindOwnedBox, (LPARAM)&box);
+    if (box == NULL)
+        return;
+    HWND owner = GetWindow(box, GW_OWNER);
+    /* 0x440 is the icon's control in the message boxes of Windows and of Wine alike. */
+    HICON icon = (HICON)SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0);
+    seenBoxes.push_back({owner, WindowText(box), ControlText(box, 0xFFFF),
+                         ControlText(owner, IDC_MEDIA_SENSE_STATUS),
+                         ControlText(owner, IDC_APIPA_STATUS),
+                         icon != NULL && icon == LoadIconA(NULL, (LPCSTR)IDI_HAND),
+                         GetDlgItem(box, IDOK) != NULL && GetDlgItem(box, IDCANCEL) == NULL &&
+                             GetDlgItem(box, IDYES) == NULL});
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+/* The real Tcpip\Parameters key, put back as it was after each test; AppState as at start. */
+class SettingsDialogTest : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(EXPECT_PLATFORM_SUPPORTED, IsPlatformSupported())
+            << "this program runs under the wrong Windows version";
+        Reset();
+    }
+    void TearDown() override
+    {
+        dialog_.reset();
+    }
+    void Reset()
+    {
+        dialog_.reset();
+        AppState = startState;
+        AppState.instance = GetModuleHandleA(NULL);
+        seenBoxes.clear();
+    }
+    /* Stores the two values (ABSENT deletes one), gives the requests, opens the dialog and
+     * delivers whatever it posted to itself. */
+    void Open(DWORD mediaSense, DWORD apipa, LONG requestedMediaSense = NONE,
+              LONG requestedApipa = NONE, BOOL autoSave = 0, BOOL autoQuit = 0)
+    {
+        Store(MEDIA_SENSE_VALUE, mediaSense);
+        Store(APIPA_VALUE, apipa);
+        OpenAsStored(requestedMediaSense, requestedApipa, autoSave, autoQuit);
+    }
+    void OpenAsStored(LONG requestedMediaSense = NONE, LONG requestedApipa = NONE,
+                      BOOL autoSave = 0, BOOL autoQuit = 0)
+    {
+        AppState.requestedDisableMediaSense = requestedMediaSense;
+        AppState.requestedApipaEnabled = requestedApipa;
+        AppState.autoSave = autoSave;
+        AppState.autoQuit = autoQuit;
+        /* Creating the dialog already delivers what it posted to itself, a Save included. */
+        UINT_PTR timer = SetTimer(NULL, 0, 20, DismissBox);
+        dialog_.emplace(SettingsDialogProc);
+        KillTimer(NULL, timer);
+        Pump();
+    }
+    void Store(const char *name, DWORD value)
+    {
+        if (value == ABSENT)
+            DeleteValue(TCPIP_PARAMETERS_KEY, name);
+        else
+            SetDword(TCPIP_PARAMETERS_KEY, name, value);
+    }
+    /* A stored value, or ABSENT. */
+    DWORD Stored(const char *name)
+    {
+        std::optional<RawValue> value = GetRawValue(TCPIP_PARAMETERS_KEY, name);
+        if (!value)
+            return ABSENT;
+        EXPECT_EQ(DWORD(REG_DWORD), value->type);
+        EXPECT_EQ(4u, value->data.size());
+        DWORD number = 0;
+        CopyMemory(&number, value->data.data(), std::min<size_t>(4, value->data.size()));
+        return number;
+    }
+    /* Delivers the messages waiting, dismissing any message box that comes up meanwhile. */
+    void Pump()
+    {
+        UINT_PTR timer = SetTimer(NULL, 0, 20, DismissBox);
+        PumpMessages(Dialog());
+        KillTimer(NULL, timer);
+    }
+    void Click(int controlId)
+    {
+        UINT_PTR timer = SetTimer(NULL, 0, 20, DismissBox);
+        SendDlgItemMessageA(Dialog(), controlId, BM_CLICK, 0, 0);
+        KillTimer(NULL, timer);
+        Pump();
+    }
+    void Command(int controlId)
+    {
+        PostMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(controlId, 0), 0);
+        Pump();
+    }
+    HWND Dialog() const
+    {
+        return dialog_ ? dialog_->Handle() : NULL;
+    }
+    /* A modeless dialog that ends is only hidden. */
+    bool Ended() const
+    {
+        return !IsWindowVisible(Dialog());
+    }
+    bool Enabled(int controlId) const
+    {
+        return IsWindowEnabled(GetDlgItem(Dialog(), controlId));
+    }
+    int Focus() const
+    {
+        return GetDlgCtrlID(GetFocus());
+    }
+    View Shown() const
+    {
+        return {ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS),
+                ControlText(Dialog(), IDC_MEDIA_SENSE_CHANGE),
+                ControlText(Dialog(), IDC_APIPA_STATUS),
+                ControlText(Dialog(), IDC_APIPA_CHANGE),
+                IsWindowVisible(GetDlgItem(Dialog(), IDC_MEDIA_SENSE_CHANGE)) != FALSE,
+                IsWindowVisible(GetDlgItem(Dialog(), IDC_APIPA_CHANGE)) != FALSE,
+                IsDlgButtonChecked(Dialog(), IDC_MEDIA_SENSE_CHANGE) == BST_CHECKED,
+                IsDlgButtonChecked(Dialog(), IDC_APIPA_CHANGE) == BST_CHECKED,
+                Enabled(IDC_SAVE)};
+    }
+
+    SavedKey saved_{TCPIP_PARAMETERS_KEY};
+    std::optional<TemplateDialog> dialog_;
+};
+
+/* Entry texts of the string table, by number. */
+std::string S(UINT id)
+{
+    return StringEntry(id);
+}
+
+} // namespace
+
+TEST_F(SettingsDialogTest, ShowsTheStoredStateAndMarksWhatTheCommandLineAsks)
+{
+    const bool SUPPORTED = true, UNSUPPORTED = false;
+    const bool X = true, _ = false; /* checked or not; visible or hidden */
+    const struct
+    {
+        const char *what;
+        bool supported;
+        DWORD mediaSense, apipa;
+        LONG requestedMediaSense, requestedApipa;
+        UINT mediaSenseStatus, mediaSenseBox, apipaStatus, apipaBox;
+        bool mediaSenseChecked, apipaChecked, saveEnabled;
+        BOOL changeMediaSense, changeApipa;
+        DWORD readMediaSense, readApipa;
+    } cases[] = {
+        {"both absent", SUPPORTED, ABSENT, ABSENT, NONE, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 0, 1},
+        {"both set", SUPPORTED, 1, 0, NONE, NONE, 4, 5, 9, 5, _, _, _, 0, 0, 1, 0},
+        {"both cleared", SUPPORTED, 0, 1, NONE, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 0, 1},
+        {"/MEDIASENSE=OFF, absent", SUPPORTED, ABSENT, ABSENT, 1, NONE, 7, 6, 8, 6, X, _, X, 1, 0,
+         0, 1},
+        {"/MEDIASENSE=ON, already 0", SUPPORTED, 0, ABSENT, 0, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 0,
+         1},
+        {"/MEDIASENSE=ON, 1", SUPPORTED, 1, ABSENT, 0, NONE, 4, 5, 8, 6, X, _, X, 1, 0, 1, 1},
+        {"/APIPA=OFF, 1", SUPPORTED, ABSENT, 1, NONE, 0, 7, 6, 8, 6, _, X, X, 0, 1, 0, 1},
+        {"/APIPA=ON, absent", SUPPORTED, ABSENT, ABSENT, NONE, 1, 7, 6, 8, 6, _, _, _, 0, 0, 0, 1},
+        {"both requested", SUPPORTED, 0, 1, 1, 0, 7, 6, 8, 6, X, X, X, 1, 1, 0, 1},
+        /* a value other than 0 and 1 counts as 0, for the texts and for the requests */
+        {"Media Sense 2", SUPPORTED, 2, ABSENT, NONE, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 2, 1},
+        {"/MEDIASENSE=ON, 2", SUPPORTED, 2, ABSENT, 0, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 2, 1},
+        {"/MEDIASENSE=OFF, 2", SUPPORTED, 2, ABSENT, 1, NONE, 7, 6, 8, 6, X, _, X, 1, 0, 2, 1},
+        {"APIPA 7", SUPPORTED, ABSENT, 7, NONE, NONE, 7, 6, 9, 5, _, _, _, 0, 0, 0, 7},
+        {"/APIPA=OFF, 7", SUPPORTED, ABSENT, 7, NONE, 0, 7, 6, 9, 5, _, _, _, 0, 0, 0, 7},
+        {"/APIPA=ON, 7", SUPPORTED, ABSENT, 7, NONE, 1, 7, 6, 9, 5, _, X, X, 0, 1, 0, 7},
+        /* nothing is read where nothing is supported, yet the requests are still marked */
+        {"NT 4, absent", UNSUPPORTED, ABSENT, ABSENT, NONE, NONE, 10, 0, 11, 0, _, _, _, 0, 0, 0,
+         0},
+        {"NT 4, stored values", UNSUPPORTED, 1, 1, NONE, NONE, 10, 0, 11, 0, _, _, _, 0, 0, 0, 0},
+        {"NT 4, requests", UNSUPPORTED, 1, 1, 1, 1, 10, 0, 11, 0, _, _, _, 1, 1, 0, 0},
+        {"NT 4, matching requests", UNSUPPORTED, 1, 1, 0, 0, 10, 0, 11, 0, _, _, _, 0, 0, 0, 0},
+    };
+    for (const auto &c : cases)
+    {
+        if (c.supported != (EXPECT_PLATFORM_SUPPORTED == 1))
+            continue;
+        SCOPED_TRACE(c.what);
+        Reset();
+        Open(c.mediaSense, c.apipa, c.requestedMediaSense, c.requestedApipa);
+
+        /* Hidden boxes keep their template captions. */
+        View expected = {
+            S(c.mediaSenseStatus), c.supported ? S(c.mediaSenseBox) : "Change Media Sense",
+            S(c.apipaStatus),      c.supported ? S(c.apipaBox) : "Change Apipa",
+            c.supported,           c.supported,
+            c.mediaSenseChecked,   c.apipaChecked,
+            c.saveEnabled};
+        EXPECT_EQ(expected, Shown());
+        EXPECT_EQ(c.changeMediaSense, AppState.changeMediaSense);
+        EXPECT_EQ(c.changeApipa, AppState.changeApipa);
+        EXPECT_EQ(c.readMediaSense, AppState.disableMediaSense);
+        EXPECT_EQ(c.readApipa, AppState.ipAutoconfigEnabled);
+        EXPECT_EQ(BOOL(c.supported), AppState.platformSupported);
+        /* help page 0, with the focus on Next */
+        EXPECT_EQ(S(IDS_PAGE_INTRODUCTION), ControlText(Dialog(), IDC_PAGE_TEXT));
+        EXPECT_EQ(0u, AppState.currentPage);
+        EXPECT_EQ(IDC_NEXT, Focus());
+        EXPECT_FALSE(Ended());
+        EXPECT_EQ(0, AppState.exitCode);
+    }
+}
+
+#if EXPECT_PLATFORM_SUPPORTED
+
+TEST_F(SettingsDialogTest, SaveIsEnabledExactlyWhileABoxIsChecked)
+{
+    Open(ABSENT, ABSENT);
+    const struct
+    {
+        int click;
+        BOOL changeMediaSense, changeApipa;
+        bool saveEnabled;
+    } steps[] = {
+        {IDC_MEDIA_SENSE_CHANGE, 1, 0, true}, {IDC_APIPA_CHANGE, 1, 1, true},
+        {IDC_MEDIA_SENSE_CHANGE, 0, 1, true}, {IDC_APIPA_CHANGE, 0, 0, false},
+        {IDC_APIPA_CHANGE, 0, 1, true},
+    };
+    int step = 0;
+    for (const auto &s : steps)
+    {
+        SCOPED_TRACE(testing::Message() << "step " << ++step << ": click " << s.click);
+        Click(s.click);
+        EXPECT_EQ(s.changeMediaSense, AppState.changeMediaSense);
+        EXPECT_EQ(s.changeApipa, AppState.changeApipa);
+        EXPECT_EQ(s.saveEnabled, Enabled(IDC_SAVE));
+    }
+    EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_VALUE)) << "a click saves nothing";
+}
+
+TEST_F(SettingsDialogTest, ACommandFromABoxThatIsNotAClickMarksNothing)
+{
+    Open(ABSENT, ABSENT);
+    CheckDlgButton(Dialog(), IDC_MEDIA_SENSE_CHANGE, BST_CHECKED);
+    SendMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(IDC_MEDIA_SENSE_CHANGE, BN_SETFOCUS),
+                 (LPARAM)GetDlgItem(Dialog(), IDC_MEDIA_SENSE_CHANGE));
+    EXPECT_EQ(0, AppState.changeMediaSense);
+    EXPECT_FALSE(Enabled(IDC_SAVE));
+}
+
+TEST_F(SettingsDialogTest, SaveWritesTheFlippedValuesAndShowsThem)
+{
+    const struct
+    {
+        const char *what;
+        DWORD mediaSense, apipa;
+        LONG requestedMediaSense, requestedApipa;
+        DWORD writtenMediaSense, writtenApipa; /* ABSENT: left alone */
+        UINT mediaSenseStatus, apipaStatus;
+        LONG exitCode;
+    } cases[] = {
+        {"Media Sense off", ABSENT, ABSENT, 1, NONE, 1, ABSENT, 12, 8, 1},
+        {"Media Sense on", 1, ABSENT, 0, NONE, 0, ABSENT, 13, 8, 1},
+        {"only APIPA marked", ABSENT, ABSENT, NONE, 0, ABSENT, 0, 7, 14, 1},
+        {"APIPA on", ABSENT, 0, NONE, 1, ABSENT, 1, 7, 15, 1},
+        {"both", 0, 1, 1, 0, 1, 0, 12, 14, 1},
+        {"nothing marked", 0, 1, 0, 1, 0, 1, 7, 8, 0},
+        /* values other than 0 and 1 count as 0: the flip writes 1 */
+        {"Media Sense 2, /MEDIASENSE=OFF", 2, ABSENT, 1, NONE, 1, ABSENT, 12, 8, 1},
+        {"APIPA 7, /APIPA=ON", ABSENT, 7, NONE, 1, ABSENT, 1, 7, 15, 1},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        Open(c.mediaSense, c.apipa, c.requestedMediaSense, c.requestedApipa);
+        ValueMap others = GetAllValues(TCPIP_PARAMETERS_KEY);
+
+        Command(IDC_SAVE);
+
+        EXPECT_EQ(c.writtenMediaSense == ABSENT ? c.mediaSense : c.writtenMediaSense,
+                  Stored(MEDIA_SENSE_VALUE));
+        EXPECT_EQ(c.writtenApipa == ABSENT ? c.apipa : c.writtenApipa, Stored(APIPA_VALUE));
+        EXPECT_EQ(S(c.mediaSenseStatus), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(S(c.apipaStatus), ControlText(Dialog(), IDC_APIPA_STATUS));
+        EXPECT_EQ(c.exitCode, AppState.exitCode);
+        EXPECT_FALSE(Enabled(IDC_SAVE));
+        EXPECT_FALSE(Enabled(IDC_MEDIA_SENSE_CHANGE));
+        EXPECT_FALSE(Enabled(IDC_APIPA_CHANGE));
+        EXPECT_EQ(IDC_EXIT, Focus());
+        EXPECT_FALSE(Ended()) << "only /QUIT closes after a save";
+        EXPECT_TRUE(seenBoxes.empty());
+        EXPECT_EQ(c.mediaSense == ABSENT ? 0u : c.mediaSense, AppState.disableMediaSense)
+            << "the values read at creation are kept";
+
+        ValueMap after = GetAllValues(TCPIP_PARAMETERS_KEY);
+        for (const char *name : {MEDIA_SENSE_VALUE, APIPA_VALUE})
+        {
+            others.erase(name);
+            after.erase(name);
+        }
+        EXPECT_EQ(others, after) << "a save changes nothing else in the key";
+    }
+}
+
+TEST_F(SettingsDialogTest, AfterASaveOnlyPagingAndAPostedSaveStillWork)
+{
+    Open(ABSENT, ABSENT, NONE, 0);
+    Click(IDC_SAVE);
+    ASSERT_EQ(0u, Stored(APIPA_VALUE));
+
+    EXPECT_FALSE(Enabled(IDC_SAVE));
+    EXPECT_FALSE(Enabled(IDC_MEDIA_SENSE_CHANGE));
+    EXPECT_FALSE(Enabled(IDC_APIPA_CHANGE));
+
+    Click(IDC_NEXT);
+    EXPECT_EQ(1u, AppState.currentPage);
+    EXPECT_EQ(S(IDS_PAGE_MEDIA_SENSE), ControlText(Dialog(), IDC_PAGE_TEXT));
+
+    /* A Save command that still arrives writes the same again. */
+    Store(APIPA_VALUE, 5);
+    SetDlgItemTextA(Dialog(), IDC_APIPA_STATUS, "");
+    Command(IDC_SAVE);
+    EXPECT_EQ(0u, Stored(APIPA_VALUE));
+    EXPECT_EQ(S(IDS_APIPA_NOW_DISABLED), ControlText(Dialog(), IDC_APIPA_STATUS));
+    EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_VALUE));
+    EXPECT_EQ(1, AppState.exitCode);
+}
+
+TEST_F(SettingsDialogTest, BackAndNextStepThroughThePagesAndWrap)
+{
+    Open(ABSENT, ABSENT);
+    const struct
+    {
+        int command;
+        DWORD currentPage;
+        UINT shownText; /* the page on show afterwards */
+    } steps[] = {
+        {IDC_NEXT, 1, IDS_PAGE_MEDIA_SENSE},
+        {IDC_NEXT, 2, IDS_PAGE_APIPA},
+        {IDC_NEXT, 3, IDS_PAGE_COMMAND_LINE},
+        {IDC_BACK, 2, IDS_PAGE_APIPA},
+        {IDC_BACK, 1, IDS_PAGE_MEDIA_SENSE},
+        {IDC_BACK, 0, IDS_PAGE_INTRODUCTION},
+        /* only a posted Back arrives on page 0: it wraps and shows nothing new */
+        {IDC_BACK, 0xFFFFFFFF, IDS_PAGE_INTRODUCTION},
+        {IDC_NEXT, 0, IDS_PAGE_INTRODUCTION},
+    };
+    for (const auto &s : steps)
+    {
+        SCOPED_TRACE(testing::Message() << "to page " << s.currentPage);
+        Command(s.command);
+        EXPECT_EQ(s.currentPage, AppState.currentPage);
+        EXPECT_EQ(S(s.shownText), ControlText(Dialog(), IDC_PAGE_TEXT));
+    }
+    EXPECT_FALSE(Enabled(IDC_BACK));
+    EXPECT_TRUE(Enabled(IDC_NEXT));
+    EXPECT_EQ(IDC_NEXT, Focus());
+}
+
+TEST_F(SettingsDialogTest, OnlyTheExactCloseCommandEndsTheDialog)
+{
+    const struct
+    {
+        const char *what;
+        UINT message;
+        WPARAM wParam;
+        bool ends;
+    } cases[] = {
+        {"IDOK", WM_COMMAND, IDOK, false},
+        {"IDCANCEL", WM_COMMAND, IDCANCEL, false},
+        {"Escape", WM_KEYDOWN, VK_ESCAPE, false},
+        {"WM_CLOSE", WM_CLOSE, 0, false},
+        {"SC_CLOSE with low bits", WM_SYSCOMMAND, SC_CLOSE | 2, false},
+        {"SC_MINIMIZE", WM_SYSCOMMAND, SC_MINIMIZE, false},
+        {"Exit", WM_COMMAND, IDC_EXIT, true},
+        {"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE, true},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        Open(ABSENT, ABSENT);
+        if (c.message == WM_KEYDOWN)
+            PostMessageA(GetFocus(), c.message, c.wParam, 0);
+        else
+            PostMessageA(Dialog(), c.message, c.wParam, 0);
+        Pump();
+        EXPECT_EQ(c.ends, Ended());
+        EXPECT_EQ(0, AppState.exitCode);
+        if (!c.ends)
+            ShowWindow(Dialog(), SW_RESTORE);
+    }
+}
+
+TEST_F(SettingsDialogTest, SaveAndQuitRunWithoutTheUser)
+{
+    const struct
+    {
+        const char *what;
+        LONG requestedMediaSense;
+        BOOL autoSave, autoQuit;
+        DWORD stored;
+        bool ends;
+        LONG exitCode;
+    } cases[] = {
+        {"/MEDIASENSE=OFF /SAVE /QUIT", 1, 1, 1, 1, true, 1},
+        {"/MEDIASENSE=OFF /SAVE", 1, 1, 0, 1, false, 1},
+        {"/MEDIASENSE=OFF /QUIT", 1, 0, 1, ABSENT, true, 0},
+        {"/MEDIASENSE=ON /SAVE /QUIT", 0, 1, 1, ABSENT, true, 0},
+        {"/SAVE /QUIT", NONE, 1, 1, ABSENT, true, 0},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        Open(ABSENT, ABSENT, c.requestedMediaSense, NONE, c.autoSave, c.autoQuit);
+        EXPECT_EQ(c.stored, Stored(MEDIA_SENSE_VALUE));
+        EXPECT_EQ(c.ends, Ended());
+        EXPECT_EQ(c.exitCode, AppState.exitCode);
+        /* A save, even of nothing, leaves Save and the boxes disabled. */
+        EXPECT_EQ(c.autoSave == 0, Enabled(IDC_MEDIA_SENSE_CHANGE));
+    }
+}
+
+TEST_F(SettingsDialogTest, AFailedWriteIsReportedAndNeverCountsAsAChange)
+{
+    const struct
+    {
+        const char *what;
+        bool keyMissing; /* otherwise the key refuses full access */
+        LONG requestedMediaSense, requestedApipa;
+        BOOL autoQuit;
+        DWORD error;
+        UINT mediaSenseStatus, apipaStatus;
+    } cases[] = {
+        {"missing key, /QUIT", true, 1, 0, 1, ERROR_FILE_NOT_FOUND, 17, 18},
+        {"missing key", true, 1, 0, 0, ERROR_FILE_NOT_FOUND, 17, 18},
+        {"denied key, /QUIT", false, 1, NONE, 1, ERROR_ACCESS_DENIED, 17, 8},
+        {"denied key", false, 1, 0, 0, ERROR_ACCESS_DENIED, 17, 18},
+        {"denied key, only APIPA", false, NONE, 0, 0, ERROR_ACCESS_DENIED, 7, 18},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        DeleteKey(TCPIP_PARAMETERS_KEY);
+        if (!c.keyMissing)
+        {
+            CreateKey(TCPIP_PARAMETERS_KEY);
+            DenyFullAccess(TCPIP_PARAMETERS_KEY);
+        }
+        OpenAsStored(c.requestedMediaSense, c.requestedApipa, 1, c.autoQuit);
+
+        EXPECT_EQ(S(c.mediaSenseStatus), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(S(c.apipaStatus), ControlText(Dialog(), IDC_APIPA_STATUS));
+        EXPECT_EQ(0, AppState.exitCode);
+        EXPECT_EQ(SystemErrorText(c.error), AppState.messageText);
+        EXPECT_EQ(!c.keyMissing, KeyExists(TCPIP_PARAMETERS_KEY)) << "the key is never created";
+        EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_VALUE));
+        EXPECT_FALSE(Enabled(IDC_SAVE));
+        EXPECT_EQ(c.autoQuit == 1, Ended());
+        if (c.autoQuit)
+        {
+            EXPECT_TRUE(seenBoxes.empty()) << "an unattended run must not wait for a click";
+            continue;
+        }
+        ASSERT_EQ(1u, seenBoxes.size()) << "one box, after both writes were tried";
+        EXPECT_EQ(Dialog(), seenBoxes[0].owner);
+        EXPECT_EQ("Kelvra", seenBoxes[0].title);
+        EXPECT_EQ(SystemErrorText(c.error), seenBoxes[0].text);
+        EXPECT_EQ(S(c.mediaSenseStatus), seenBoxes[0].mediaSenseStatus);
+        EXPECT_EQ(S(c.apipaStatus), seenBoxes[0].apipaStatus);
+        EXPECT_TRUE(seenBoxes[0].stopIcon);
+        EXPECT_TRUE(seenBoxes[0].okOnly);
+    }
+}
+
+TEST_F(SettingsDialogTest, TheIconIsTheDialogsWhileItLivesAndDestroyedAfter)
+{
+    HWND plain = CreateWindowA("#32770", "", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+    ULONG_PTR classIconBefore = GetClassLongPtrA(plain, GCLP_HICON);
+
+    Open(ABSENT, ABSENT);
+    HICON icon = (HICON)GetClassLongPtrA(Dialog(), GCLP_HICON);
+    ASSERT_NE(HICON(NULL), icon);
+    EXPECT_NE(classIconBefore, ULONG_PTR(icon));
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap = {};
+    GetObjectA(info.hbmMask, sizeof(bitmap), &bitmap);
+    EXPECT_EQ(16, bitmap.bmWidth) << "the small icon";
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+
+    dialog_.reset();
+    EXPECT_FALSE(GetIconInfo(icon, &info)) << "the icon outlived the dialog";
+    EXPECT_EQ(classIconBefore, GetClassLongPtrA(plain, GCLP_HICON));
+    DestroyWindow(plain);
+}
+
+#else
+
+TEST_F(SettingsDialogTest, SaveOnAnUnsupportedPlatformWritesNothingButHonoursQuit)
+{
+    const struct
+    {
+        const char *what;
+        BOOL autoQuit;
+        bool ends;
+    } cases[] = {
+        {"/MEDIASENSE=OFF /APIPA=ON /SAVE /QUIT", 1, true},
+        {"/MEDIASENSE=OFF /APIPA=ON /SAVE", 0, false},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        Open(0, 0, 1, 1, 1, c.autoQuit);
+        EXPECT_EQ(1, AppState.changeMediaSense);
+        EXPECT_EQ(0u, Stored(MEDIA_SENSE_VALUE));
+        EXPECT_EQ(0u, Stored(APIPA_VALUE));
+        EXPECT_EQ(S(IDS_MEDIA_SENSE_NOT_SUPPORTED), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(S(IDS_APIPA_NOT_SUPPORTED), ControlText(Dialog(), IDC_APIPA_STATUS));
+        EXPECT_EQ(0, AppState.exitCode);
+        EXPECT_EQ(c.ends, Ended());
+        EXPECT_TRUE(seenBoxes.empty());
+    }
+}
+
+#endif
