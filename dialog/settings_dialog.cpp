@@ -178,6 +178,9 @@ void SaveChanges(HWND dialog)
         {
             char caption[256];
 
+            /* A Save posted by /SAVE runs before the modal loop has first shown the dialog;
+             * the box belongs over the status lines that it explains. */
+            ShowWindow(dialog, SW_SHOW);
             GetWindowTextA(dialog, caption, sizeof(caption));
             MessageBoxA(dialog, AppState.messageText, caption, MB_ICONERROR | MB_OK);
         }

@@ -7,6 +7,7 @@
 
 #include "resources/resource.h"
 #include "support/dialog_helpers.h"
+#include "support/process_helpers.h"
 
 namespace
 {
@@ -14,17 +15,17 @@ namespace
 const WORD LANGUAGE_STRINGS = MAKELANGID(LANG_DANISH, SUBLANG_DANISH_DENMARK); /* 0x0406 */
 const WORD LANGUAGE_DIALOG = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);     /* 0x0409 */
 
-/* The module whose resources are checked, as it was linked. */
+/* The resources are checked as they were linked into Kelvra.exe, which lies beside this
+ * program, through the platform's own resource functions. */
 std::string ModulePath()
 {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
-    return std::string(path, length);
+    return ProgramDirectory() + "\\Kelvra.exe";
 }
 
 HMODULE Module()
 {
-    return GetModuleHandleA(NULL);
+    static HMODULE module = LoadLibraryExA(ModulePath().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    return module;
 }
 
 const char *const PAGE_INTRODUCTION =
@@ -161,6 +162,7 @@ std::string Placement(const RECT &r)
 
 TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
 {
+    ASSERT_NE(HMODULE(NULL), Module()) << "cannot load " << ModulePath();
     for (const auto &c : STRING_CASES)
     {
         SCOPED_TRACE(testing::Message() << "entry " << c.id);

@@ -59,53 +59,6 @@ std::ostream &operator<<(std::ostream &out, const View &v)
                << (v.saveEnabled ? "enabled" : "disabled") << "}";
 }
 
-/* What the test saw of a message box that the dialog put up. */
-struct SeenBox
-{
-    HWND owner;
-    std::string title;
-    std::string text;
-    std::string mediaSenseStatus; /* the status lines while the box was up */
-    std::string apipaStatus;
-    bool stopIcon;
-    bool okOnly;
-};
-
-std::vector<SeenBox> seenBoxes;
-
-/* A message box is the one dialog of the thread that has an owner. */
-BOOL CALLBACK FindOwnedBox(HWND window, LPARAM found)
-{
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof(className));
-    if (lstrcmpA(className, "#32770") == 0 && GetWindow(window, GW_OWNER) != NULL &&
-        IsWindowVisible(window))
-    {
-        *(HWND *)found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-/* Runs inside the message box's own modal loop: records the box and presses its OK. */
-void CALLBACK DismissBox(HWND, UINT, UINT_PTR, DWORD)
-{
-    HWND box = NULL;
-    EnumThreadWindows(GetCurrentThreadId(), FindOwnedBox, (LPARAM)&box);
-    if (box == NULL)
-        return;
-    HWND owner = GetWindow(box, GW_OWNER);
-    /* 0x440 is the icon's control in the message boxes of Windows and of Wine alike. */
-    HICON icon = (HICON)SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0);
-    seenBoxes.push_back({owner, WindowText(box), ControlText(box, 0xFFFF),
-                         ControlText(owner, IDC_MEDIA_SENSE_STATUS),
-                         ControlText(owner, IDC_APIPA_STATUS),
-                         icon != NULL && icon == LoadIconA(NULL, (LPCSTR)IDI_HAND),
-                         GetDlgItem(box, IDOK) != NULL && GetDlgItem(box, IDCANCEL) == NULL &&
-                             GetDlgItem(box, IDYES) == NULL});
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-}
-
 /* The real Tcpip\Parameters key, put back as it was after each test; AppState as at start. */
 class SettingsDialogTest : public testing::Test
 {
@@ -125,7 +78,7 @@ class SettingsDialogTest : public testing::Test
         dialog_.reset();
         AppState = startState;
         AppState.instance = GetModuleHandleA(NULL);
-        seenBoxes.clear();
+        MessageBoxWatcher::Seen().clear();
     }
     /* Stores the two values (ABSENT deletes one), gives the requests, opens the dialog and
      * delivers whatever it posted to itself. */
@@ -144,9 +97,10 @@ class SettingsDialogTest : public testing::Test
         AppState.autoSave = autoSave;
         AppState.autoQuit = autoQuit;
         /* Creating the dialog already delivers what it posted to itself, a Save included. */
-        UINT_PTR timer = SetTimer(NULL, 0, 20, DismissBox);
-        dialog_.emplace(SettingsDialogProc);
-        KillTimer(NULL, timer);
+        {
+            MessageBoxWatcher watcher;
+            dialog_.emplace(SettingsDialogProc);
+        }
         Pump();
     }
     void Store(const char *name, DWORD value)
@@ -171,15 +125,15 @@ class SettingsDialogTest : public testing::Test
     /* Delivers the messages waiting, dismissing any message box that comes up meanwhile. */
     void Pump()
     {
-        UINT_PTR timer = SetTimer(NULL, 0, 20, DismissBox);
+        MessageBoxWatcher watcher;
         PumpMessages(Dialog());
-        KillTimer(NULL, timer);
     }
     void Click(int controlId)
     {
-        UINT_PTR timer = SetTimer(NULL, 0, 20, DismissBox);
-        SendDlgItemMessageA(Dialog(), controlId, BM_CLICK, 0, 0);
-        KillTimer(NULL, timer);
+        {
+            MessageBoxWatcher watcher;
+            SendDlgItemMessageA(Dialog(), controlId, BM_CLICK, 0, 0);
+        }
         Pump();
     }
     void Command(int controlId)
@@ -377,7 +331,7 @@ TEST_F(SettingsDialogTest, SaveWritesTheFlippedValuesAndShowsThem)
         EXPECT_FALSE(Enabled(IDC_APIPA_CHANGE));
         EXPECT_EQ(IDC_EXIT, Focus());
         EXPECT_FALSE(Ended()) << "only /QUIT closes after a save";
-        EXPECT_TRUE(seenBoxes.empty());
+        EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
         EXPECT_EQ(c.mediaSense == ABSENT ? 0u : c.mediaSense, AppState.disableMediaSense)
             << "the values read at creation are kept";
 
@@ -550,17 +504,18 @@ TEST_F(SettingsDialogTest, AFailedWriteIsReportedAndNeverCountsAsAChange)
         EXPECT_EQ(c.autoQuit == 1, Ended());
         if (c.autoQuit)
         {
-            EXPECT_TRUE(seenBoxes.empty()) << "an unattended run must not wait for a click";
+            EXPECT_TRUE(MessageBoxWatcher::Seen().empty())
+                << "an unattended run must not wait for a click";
             continue;
         }
-        ASSERT_EQ(1u, seenBoxes.size()) << "one box, after both writes were tried";
-        EXPECT_EQ(Dialog(), seenBoxes[0].owner);
-        EXPECT_EQ("Kelvra", seenBoxes[0].title);
-        EXPECT_EQ(SystemErrorText(c.error), seenBoxes[0].text);
-        EXPECT_EQ(S(c.mediaSenseStatus), seenBoxes[0].mediaSenseStatus);
-        EXPECT_EQ(S(c.apipaStatus), seenBoxes[0].apipaStatus);
-        EXPECT_TRUE(seenBoxes[0].stopIcon);
-        EXPECT_TRUE(seenBoxes[0].okOnly);
+        ASSERT_EQ(1u, MessageBoxWatcher::Seen().size()) << "one box, after both writes were tried";
+        EXPECT_EQ(Dialog(), MessageBoxWatcher::Seen()[0].owner);
+        EXPECT_EQ("Kelvra", MessageBoxWatcher::Seen()[0].title);
+        EXPECT_EQ(SystemErrorText(c.error), MessageBoxWatcher::Seen()[0].text);
+        EXPECT_EQ(S(c.mediaSenseStatus), MessageBoxWatcher::Seen()[0].mediaSenseStatus);
+        EXPECT_EQ(S(c.apipaStatus), MessageBoxWatcher::Seen()[0].apipaStatus);
+        EXPECT_TRUE(MessageBoxWatcher::Seen()[0].stopIcon);
+        EXPECT_TRUE(MessageBoxWatcher::Seen()[0].okOnly);
     }
 }
 
@@ -612,7 +567,7 @@ TEST_F(SettingsDialogTest, SaveOnAnUnsupportedPlatformWritesNothingButHonoursQui
         EXPECT_EQ(S(IDS_APIPA_NOT_SUPPORTED), ControlText(Dialog(), IDC_APIPA_STATUS));
         EXPECT_EQ(0, AppState.exitCode);
         EXPECT_EQ(c.ends, Ended());
-        EXPECT_TRUE(seenBoxes.empty());
+        EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
     }
 }
 

@@ -20,8 +20,10 @@ void PumpMessages(HWND dialog)
 
 std::string WindowText(HWND window)
 {
-    char text[4096] = "";
-    GetWindowTextA(window, text, sizeof(text));
+    /* WM_GETTEXT rather than GetWindowTextA, which reads only the caption that the system
+     * keeps for windows of other processes, and edit controls keep theirs themselves. */
+    char text[8192] = "";
+    SendMessageA(window, WM_GETTEXT, sizeof(text), (LPARAM)text);
     return text;
 }
 
@@ -54,4 +56,59 @@ TemplateDialog::~TemplateDialog()
     if (handle_ != NULL)
         DestroyWindow(handle_);
     PumpMessages(NULL);
+}
+
+namespace
+{
+
+/* A message box is a dialog of this thread with the message text's static control. */
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM found)
+{
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, 0xFFFF) != NULL)
+    {
+        *(HWND *)found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK DismissMessageBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND box = NULL;
+    EnumThreadWindows(GetCurrentThreadId(), FindMessageBox, (LPARAM)&box);
+    if (box == NULL)
+        return;
+    HWND owner = GetWindow(box, GW_OWNER);
+    /* 0x440 is the icon's control in the message boxes of Windows and of Wine alike. */
+    HICON icon = (HICON)SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0);
+    SeenBox seen = {owner,
+                    WindowText(box),
+                    ControlText(box, 0xFFFF),
+                    icon != NULL && icon == LoadIconA(NULL, (LPCSTR)IDI_HAND),
+                    GetDlgItem(box, IDOK) != NULL && GetDlgItem(box, IDCANCEL) == NULL &&
+                        GetDlgItem(box, IDYES) == NULL,
+                    owner != NULL ? ControlText(owner, IDC_MEDIA_SENSE_STATUS) : "",
+                    owner != NULL ? ControlText(owner, IDC_APIPA_STATUS) : ""};
+    MessageBoxWatcher::Seen().push_back(seen);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+} // namespace
+
+std::vector<SeenBox> &MessageBoxWatcher::Seen()
+{
+    static std::vector<SeenBox> seen;
+    return seen;
+}
+
+MessageBoxWatcher::MessageBoxWatcher() : timer_(SetTimer(NULL, 0, 20, DismissMessageBox))
+{
+}
+
+MessageBoxWatcher::~MessageBoxWatcher()
+{
+    KillTimer(NULL, timer_);
 }

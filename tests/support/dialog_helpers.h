@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 /* Delivers every message that is waiting, through the dialog manager as a modal loop would. */
 void PumpMessages(HWND dialog);
@@ -17,6 +18,35 @@ std::string WindowText(HWND window);
 
 /* String-table entry id of the running program, loaded whole; empty when there is none. */
 std::string StringEntry(UINT id);
+
+/* What a test saw of a message box that came up while a MessageBoxWatcher was watching. */
+struct SeenBox
+{
+    HWND owner;
+    std::string title;
+    std::string text;
+    bool stopIcon;
+    bool okOnly;
+    /* The owner's two status lines while the box was up. */
+    std::string mediaSenseStatus;
+    std::string apipaStatus;
+};
+
+/* While it lives, a timer records every message box that this thread shows and presses its
+ * OK, from inside the box's own modal loop. */
+class MessageBoxWatcher
+{
+  public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher &) = delete;
+    MessageBoxWatcher &operator=(const MessageBoxWatcher &) = delete;
+    /* Every box seen since the last Clear(), by any watcher. */
+    static std::vector<SeenBox> &Seen();
+
+  private:
+    UINT_PTR timer_;
+};
 
 /* Template 101 of the running program, created modelessly with the given procedure, shown
  * and in the foreground; destroyed with the object. */

@@ -12,31 +12,90 @@ std::string ProgramDirectory()
     return directory.substr(0, directory.find_last_of('\\'));
 }
 
-DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs)
+ChildProcess::ChildProcess(const std::string &commandLine) : process_()
 {
     STARTUPINFOA startup = {};
-    PROCESS_INFORMATION process = {};
     startup.cb = sizeof(startup);
     std::string writable = commandLine;
-    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process_))
     {
         ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
-        return 0xDEADBEEF;
+        process_ = PROCESS_INFORMATION();
     }
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (process_.hProcess == NULL)
+        return;
+    if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0)
+    {
+        TerminateProcess(process_.hProcess, 0xDEAD);
+        WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+namespace
+{
+
+struct WindowSearch
+{
+    DWORD processId;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
+{
+    WindowSearch *search = (WindowSearch *)lParam;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == search->processId && IsWindowVisible(window) &&
+        GetWindow(window, GW_OWNER) == search->owner)
+    {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND ChildProcess::WaitForWindow(HWND owner, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do
+    {
+        WindowSearch search = {process_.dwProcessId, owner, NULL};
+        EnumWindows(MatchWindow, (LPARAM)&search);
+        if (search.found != NULL)
+            return search.found;
+        if (process_.hProcess == NULL ||
+            WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0)
+            break;
+    } while (GetTickCount() - start < timeoutMs);
+    ADD_FAILURE() << "no window appeared";
+    return NULL;
+}
+
+DWORD ChildProcess::WaitForExit(DWORD timeoutMs)
+{
     DWORD exitCode = 0xDEADBEEF;
-    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
-    {
-        ADD_FAILURE() << commandLine << " did not end within " << timeoutMs << " ms";
-        TerminateProcess(process.hProcess, 0xDEAD);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
+    if (process_.hProcess == NULL)
+        return exitCode;
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        ADD_FAILURE() << "the process did not end within " << timeoutMs << " ms";
     else
-    {
-        EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &exitCode));
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+        EXPECT_TRUE(GetExitCodeProcess(process_.hProcess, &exitCode));
     return exitCode;
+}
+
+DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs)
+{
+    ChildProcess process(commandLine);
+    return process.WaitForExit(timeoutMs);
 }
 
 EmulatedVersion::EmulatedVersion(const std::string &exeName, const std::string &version)

@@ -16,6 +16,26 @@ std::string ProgramDirectory();
  * code, or fails the test and returns 0xDEADBEEF when it did not start or end in time. */
 DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs = 30000);
 
+/* A started process, for a test that talks to its windows before it ends. Terminated, if
+ * still running, when destroyed. */
+class ChildProcess
+{
+  public:
+    explicit ChildProcess(const std::string &commandLine);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+
+    /* Its first visible top-level window whose owner is owner (NULL: none), waiting for it
+     * at most timeoutMs; NULL, and a test failure, when none appears. */
+    HWND WaitForWindow(HWND owner = NULL, DWORD timeoutMs = 10000);
+    /* Its full exit code, or 0xDEADBEEF and a test failure when it does not end in time. */
+    DWORD WaitForExit(DWORD timeoutMs = 30000);
+
+  private:
+    PROCESS_INFORMATION process_;
+};
+
 /* Makes Wine report a Windows version ("win98", "nt40", "win2k", "winxp") to every program of
  * that file name, for as long as the object lives; an empty version leaves Wine's default. */
 class EmulatedVersion

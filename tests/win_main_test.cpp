@@ -1,0 +1,105 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "resources/resource.h"
+#include "store/parameter_store.h"
+#include "support/dialog_helpers.h"
+#include "support/registry_helpers.h"
+
+namespace
+{
+
+const AppStateRecord startState = AppState;
+
+/* WinMain run in-process: AppState as at start before each test, and the window class that
+ * it registers taken away after. */
+class WinMainTest : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        AppState = startState;
+        MessageBoxWatcher::Seen().clear();
+    }
+    void TearDown() override
+    {
+        UnregisterClassA("DlgClass", module_);
+    }
+    /* WinMain, with any message box that comes up noted and dismissed. */
+    int RunWinMain(HINSTANCE instance, const char *tail)
+    {
+        MessageBoxWatcher watcher;
+        module_ = instance;
+        return WinMain(instance, NULL, const_cast<char *>(tail), SW_SHOWNORMAL);
+    }
+    HINSTANCE module_ = NULL;
+    SavedKey saved_{TCPIP_PARAMETERS_KEY};
+};
+
+} // namespace
+
+TEST_F(WinMainTest, RunsTheDialogAndReturnsTheExitCode)
+{
+    DeleteValue(TCPIP_PARAMETERS_KEY, MEDIA_SENSE_VALUE);
+    HINSTANCE self = GetModuleHandleA(NULL);
+
+    EXPECT_EQ(1, RunWinMain(self, "/MEDIASENSE=OFF /SAVE /QUIT"));
+    EXPECT_EQ(self, AppState.instance);
+    EXPECT_EQ(1, AppState.requestedDisableMediaSense);
+    EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
+
+    WNDCLASSA windowClass = {};
+    ASSERT_TRUE(GetClassInfoA(self, "DlgClass", &windowClass));
+    EXPECT_EQ(UINT(CS_BYTEALIGNCLIENT), windowClass.style);
+    EXPECT_EQ(0, windowClass.cbClsExtra);
+    EXPECT_EQ(DLGWINDOWEXTRA, windowClass.cbWndExtra);
+    EXPECT_EQ(LoadIconA(NULL, (LPCSTR)IDI_APPLICATION), windowClass.hIcon);
+    EXPECT_EQ(LoadCursorA(NULL, (LPCSTR)IDC_ARROW), windowClass.hCursor);
+    EXPECT_EQ(HBRUSH(COLOR_WINDOW + 1), windowClass.hbrBackground);
+    EXPECT_EQ(nullptr, windowClass.lpszMenuName);
+    /* A window of the class is a dialog manager's window: it answers DM_GETDEFID. */
+    HWND window = CreateWindowA("DlgClass", "", WS_POPUP, 0, 0, 1, 1, NULL, NULL, self, NULL);
+    ASSERT_NE(HWND(NULL), window);
+    EXPECT_EQ(MAKELONG(IDOK, DC_HASDEFID), SendMessageA(window, DM_GETDEFID, 0, 0));
+    DestroyWindow(window);
+}
+
+TEST_F(WinMainTest, WhenTheClassCannotBeRegisteredItStopsAtOnce)
+{
+    HINSTANCE self = GetModuleHandleA(NULL);
+    WNDCLASSA taken = {};
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = self;
+    taken.lpszClassName = "DlgClass";
+    ASSERT_NE(0, RegisterClassA(&taken));
+
+    EXPECT_EQ(0, RunWinMain(self, "/MEDIASENSE=OFF /SAVE"));
+    EXPECT_EQ(NOT_REQUESTED, AppState.requestedDisableMediaSense) << "the tail was scanned";
+    EXPECT_EQ(0, AppState.autoSave);
+    EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
+}
+
+TEST_F(WinMainTest, WhenTheDialogCannotBeCreatedTheErrorIsShown)
+{
+    /* A module without dialog template 101; what the platform says about it is the oracle. */
+    HINSTANCE noDialogs = GetModuleHandleA("ntdll.dll");
+    SetLastError(0xdeadbeef);
+    ASSERT_EQ(-1, DialogBoxParamA(noDialogs, MAKEINTRESOURCEA(IDD_KELVRA), NULL, NULL, 0));
+    DWORD error = GetLastError();
+    ASSERT_NE(0xdeadbeefu, error);
+
+    EXPECT_EQ(0, RunWinMain(noDialogs, "/MEDIASENSE=OFF /SAVE /QUIT"));
+
+    EXPECT_EQ(SystemErrorText(error), AppState.messageText);
+    ASSERT_EQ(1u, MessageBoxWatcher::Seen().size());
+    const SeenBox &box = MessageBoxWatcher::Seen()[0];
+    EXPECT_EQ(HWND(NULL), box.owner);
+    EXPECT_EQ("Kelvra: Fatal Error", box.title);
+    EXPECT_EQ(SystemErrorText(error), box.text);
+    EXPECT_TRUE(box.stopIcon);
+    EXPECT_TRUE(box.okOnly);
+    /* MB_TOPMOST cannot be seen here: Wine's message box ignores it, where Windows gives the
+     * box WS_EX_TOPMOST. */
+}
