@@ -1,0 +1,34 @@
+#!/bin/sh
+# Builds Kelvra.exe and runs it under Wine with the arguments given, e.g.
+#   tools/run.sh /MEDIASENSE=OFF /SAVE /QUIT
+# It works on a project-local Wine prefix, .wineprefix, unless WINEPREFIX names another, so
+# that it reads and writes that prefix's registry. It ends with Kelvra's exit code.
+# Without a display it runs on a virtual one (xvfb-run): fine for scripted runs, but nobody
+# can click a window that nobody sees.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/tools/install-packages.sh"
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "No display: Kelvra runs on a virtual one." >&2
+    KELVRA_VIRTUAL_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+cd "$top"
+cmake --preset x86_64 >/dev/null
+cmake --build --preset x86_64 --target Kelvra >/dev/null
+
+if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$top/.wineprefix"
+    tools/wine-prefix.sh "$WINEPREFIX"
+fi
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
+
+set +e
+wine build/x86_64/bin/Kelvra.exe "$@"
+code=$?
+set -e
+# Wine's daemons hold the virtual display for a moment after the program; let them go first.
+[ -z "${KELVRA_VIRTUAL_DISPLAY:-}" ] || wineserver -w
+echo "Kelvra.exe exited with code $code" >&2
+exit $code
