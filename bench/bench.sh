@@ -19,6 +19,7 @@ x86_64-w64-mingw32-gcc -O2 -Wall -Wextra -Werror -static -s -mwindows bench/floo
 export WINEPREFIX="$top/build/bench-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tools/wine-prefix.sh "$WINEPREFIX" null
 # One server for the whole run, so that no run pays for starting it and booting the prefix.
+wineserver -k 2>/dev/null || true
 wineserver -p 120
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
