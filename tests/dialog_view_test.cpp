@@ -13,11 +13,6 @@ namespace
 const int NO_SUCH_CONTROL = 4242;
 const UINT NO_SUCH_ENTRY = 999;
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
 /* Template 101 with a procedure that does nothing, so that only the operations act. */
 class DialogViewTest : public testing::Test
 {

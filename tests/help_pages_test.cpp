@@ -10,11 +10,6 @@
 namespace
 {
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
 /* What the user sees of the help pages: the text, the two buttons and the focus. */
 struct PageState
 {

@@ -18,8 +18,6 @@
 namespace
 {
 
-const DWORD ABSENT = 0xA85E;
-
 enum KeyState
 {
     KEY_NORMAL,
@@ -52,14 +50,7 @@ class KelvraTest : public testing::Test
     }
     static DWORD Stored(const char *name)
     {
-        std::optional<RawValue> value = GetRawValue(TCPIP_PARAMETERS_KEY, name);
-        if (!value)
-            return ABSENT;
-        EXPECT_EQ(DWORD(REG_DWORD), value->type) << name;
-        EXPECT_EQ(4u, value->data.size()) << name;
-        DWORD number = 0;
-        CopyMemory(&number, value->data.data(), std::min<size_t>(4, value->data.size()));
-        return number;
+        return StoredDword(TCPIP_PARAMETERS_KEY, name);
     }
     /* Every value of the key but the two that Kelvra manages. */
     static ValueMap Others()

@@ -132,11 +132,6 @@ std::string LoadEntry(HMODULE module, UINT id)
     return std::string(text.data(), length > 0 ? length : 0);
 }
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
 /* Position and size in pixels, as "x,y widthxheight". */
 std::string Placement(int x, int y, int width, int height)
 {

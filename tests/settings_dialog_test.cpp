@@ -26,7 +26,6 @@ namespace
 const AppStateRecord startState = AppState;
 
 const LONG NONE = NOT_REQUESTED;
-const DWORD ABSENT = 0xA85E;
 
 /* The dialog's state as the user sees it. */
 struct View
@@ -110,17 +109,9 @@ class SettingsDialogTest : public testing::Test
         else
             SetDword(TCPIP_PARAMETERS_KEY, name, value);
     }
-    /* A stored value, or ABSENT. */
-    DWORD Stored(const char *name)
+    static DWORD Stored(const char *name)
     {
-        std::optional<RawValue> value = GetRawValue(TCPIP_PARAMETERS_KEY, name);
-        if (!value)
-            return ABSENT;
-        EXPECT_EQ(DWORD(REG_DWORD), value->type);
-        EXPECT_EQ(4u, value->data.size());
-        DWORD number = 0;
-        CopyMemory(&number, value->data.data(), std::min<size_t>(4, value->data.size()));
-        return number;
+        return StoredDword(TCPIP_PARAMETERS_KEY, name);
     }
     /* Delivers the messages waiting, dismissing any message box that comes up meanwhile. */
     void Pump()

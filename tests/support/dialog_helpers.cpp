@@ -18,6 +18,11 @@ void PumpMessages(HWND dialog)
     }
 }
 
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
 std::string WindowText(HWND window)
 {
     /* WM_GETTEXT rather than GetWindowTextA, which reads only the caption that the system

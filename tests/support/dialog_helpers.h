@@ -48,6 +48,9 @@ class MessageBoxWatcher
     UINT_PTR timer_;
 };
 
+/* A dialog procedure that does nothing, so that only what a test does acts on the dialog. */
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 /* Template 101 of the running program, created modelessly with the given procedure, shown
  * and in the foreground; destroyed with the object. */
 class TemplateDialog

@@ -2,6 +2,8 @@
 
 #include <sddl.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "support/registry_helpers.h"
@@ -109,6 +111,18 @@ std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name)
         return std::nullopt;
     EXPECT_EQ(ERROR_SUCCESS, result) << "reading " << subkey << "\\" << name;
     return value;
+}
+
+DWORD StoredDword(const std::string &subkey, const char *name)
+{
+    std::optional<RawValue> value = GetRawValue(subkey, name);
+    if (!value)
+        return ABSENT;
+    EXPECT_EQ(DWORD(REG_DWORD), value->type) << name;
+    EXPECT_EQ(4u, value->data.size()) << name;
+    DWORD number = 0;
+    CopyMemory(&number, value->data.data(), std::min<size_t>(4, value->data.size()));
+    return number;
 }
 
 ValueMap GetAllValues(const std::string &subkey)

@@ -37,6 +37,12 @@ void SetDword(const std::string &subkey, const char *name, DWORD value);
 void DeleteValue(const std::string &subkey, const char *name);
 /* The value as stored, or nothing when it is absent. */
 std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name);
+/* A stored value that is absent, as StoredDword reports it. */
+const DWORD ABSENT = 0xA85E;
+
+/* A REG_DWORD value of 4 bytes (the test fails on any other type or size), or ABSENT. */
+DWORD StoredDword(const std::string &subkey, const char *name);
+
 /* Every value of the key, by name. */
 ValueMap GetAllValues(const std::string &subkey);
 
