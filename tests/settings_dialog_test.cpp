@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/app_state.h"
 #include "dialog/settings_dialog.h"
