@@ -1,4 +1,5 @@
-# 64-bit Windows build with MinGW-w64: the build that the tests run under wine64.
+# 64-bit Windows build with MinGW-w64: the same program for 64-bit Windows, tested under
+# 64-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KELVRA_TOOL_PREFIX x86_64-w64-mingw32)

@@ -1,8 +1,13 @@
 #!/bin/sh
 # Installs, from Debian's packages, whatever of the build and test tools is not there yet.
+# Wine comes in both widths: the i686 build, the one that ships, runs under 32-bit Wine.
 set -eu
-packages="wine wine64 fonts-wine g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-binutils-mingw-w64 cmake ninja-build googletest xvfb xauth x11-utils imagemagick hyperfine"
+packages="wine wine64 wine32:i386 fonts-wine g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+binutils-mingw-w64 cmake ninja-build googletest xvfb xauth x11-utils imagemagick hyperfine
+python3 unzip"
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
 
 missing=""
 for package in $packages; do
@@ -12,8 +17,10 @@ for package in $packages; do
 done
 [ -z "$missing" ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding Debian's i386 architecture, for 32-bit Wine" >&2
+    $sudo dpkg --add-architecture i386
+fi
 echo "Installing:$missing" >&2
 $sudo apt-get update -qq
 # shellcheck disable=SC2086 # one word per package

@@ -14,14 +14,26 @@ std::string ProgramDirectory()
 
 ChildProcess::ChildProcess(const std::string &commandLine) : process_()
 {
+    /* The child's standard handles lead nowhere, and this program's own are not inherited:
+     * whatever the child starts, Wine's crash debugger included, must not hold the test
+     * runner's pipe open once the test has ended. */
+    for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), NULL, TRUE};
+    HANDLE nowhere =
+        CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inheritable, OPEN_EXISTING, 0, NULL);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere;
     std::string writable = commandLine;
-    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process_))
+    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process_))
     {
         ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
         process_ = PROCESS_INFORMATION();
     }
+    CloseHandle(nowhere);
 }
 
 ChildProcess::~ChildProcess()
