@@ -4,8 +4,8 @@
 # i686, the build that ships to Windows 2000 and XP: imports only from KERNEL32, USER32,
 # ADVAPI32 and msvcrt, and only functions on tools/windows2000-imports.txt; subsystem and OS
 # version at most 5.0; GUI subsystem; ASLR and NX flags with relocations to match; stripped,
-# and at most 32 KiB with all its resources.
-# x86_64: the same but for the versions and the size, which concern Windows 2000 only.
+# and at most 32 KiB with all its resources; no instruction that a Pentium lacks.
+# x86_64: the same but for the versions, the size and the CPU, which concern Windows 2000 only.
 set -eu
 objdump=$1
 exe=$2
@@ -69,6 +69,7 @@ if [ "$arch" = i686 ]; then
     "$objdump" -t "$exe" | grep -q '^no symbols' || fail "not stripped"
     size=$(wc -c <"$exe")
     [ "$size" -le 32768 ] || fail "$size bytes: more than 32 KiB"
+    sh "$tools/check-pentium.sh" "$objdump" "$exe" >/dev/null || fail "needs more than a Pentium"
 fi
 
 if [ "$failures" -ne 0 ]; then
