@@ -21,9 +21,11 @@ AppStateRecord AppState = {
 
 void FormatErrorText(DWORD errorCode)
 {
-    /* The size passed is one less than the buffer, as it always has been. */
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, NULL, errorCode, 0, AppState.messageText,
-                       MESSAGE_TEXT_SIZE - 1, NULL) == 0)
+    /* Some system texts hold inserts ("Insert disk for drive %1."), and there are no
+     * arguments for them: without FORMAT_MESSAGE_IGNORE_INSERTS the call fails for those codes,
+     * or reads arguments that were never passed. The size leaves the last byte unused. */
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, errorCode,
+                       0, AppState.messageText, MESSAGE_TEXT_SIZE - 1, NULL) == 0)
     {
         /* No system text: better an empty box than the text of an earlier failure. */
         AppState.messageText[0] = '\0';

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
+#include "support/registry_helpers.h"
 
 /* Taken before any test runs, so it is the record as the process starts with it. */
 static const AppStateRecord startState = AppState;
@@ -44,4 +45,17 @@ TEST(AppStateTest, FormatErrorTextLeavesNoEarlierTextWhenTheSystemHasNone)
     lstrcpyA(AppState.messageText, "an earlier failure");
     FormatErrorText(0x2000FFFF); /* a customer-defined code: the system has no text for it */
     EXPECT_STREQ("", AppState.messageText);
+}
+
+TEST(AppStateTest, FormatErrorTextGivesTheSystemTextEvenWhenItHoldsInserts)
+{
+    /* Access denied has a plain text; the others hold "%1" under Wine and have no arguments. */
+    for (DWORD error : {5u, 107u, 182u, 188u, 189u, 190u, 191u, 192u})
+    {
+        SCOPED_TRACE(testing::Message() << "error " << error);
+        lstrcpyA(AppState.messageText, "an earlier failure");
+        FormatErrorText(error);
+        EXPECT_EQ(SystemErrorText(error), AppState.messageText);
+        EXPECT_STRNE("", AppState.messageText);
+    }
 }

@@ -208,6 +208,7 @@ SavedKey::~SavedKey()
 std::string SystemErrorText(DWORD error)
 {
     char text[1024] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, NULL, error, 0, text, sizeof(text), NULL);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, text,
+                   sizeof(text), NULL);
     return text;
 }
