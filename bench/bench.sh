@@ -1,52 +1,89 @@
 #!/bin/sh
-# Times Kelvra's scripted run against the floor (a bare dialog that opens and closes) and
-# against the two `reg add` runs that a script would otherwise need, all under Wine with the
-# null display driver in a private prefix, with hyperfine. Prints the medians and the ratios.
-#   bench/bench.sh [RUNS]
+# Times Kelvra's scripted run, for the i686 and the x86_64 build, against two references:
+#  - the floor of the same build (bench/floor.cpp): Kelvra's own dialog template, resources and
+#    process entry, opened and closed by a program with no logic of its own;
+#  - the two `reg add` runs that a script would otherwise need.
+# All under Wine with the null display driver, in a private prefix, with one wineserver for the
+# whole run. Whole Wine processes are noisy and bimodal, so the three commands run interleaved,
+# round after round, each after the same preparation (both values deleted), and the summary
+# gives the fastest runs and the median of the per-round ratios.
+#   bench/bench.sh [ROUNDS]
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-runs=${1:-40}
+rounds=${1:-20}
 tools/install-packages.sh
-cmake --preset x86_64 >/dev/null
-cmake --build --preset x86_64 --target Kelvra >/dev/null
+for arch in i686 x86_64; do
+    cmake --preset "$arch" >/dev/null
+    cmake --build --preset "$arch" --target Kelvra kelvra_floor >/dev/null
+done
+
+export WINEPREFIX="$top/build/bench-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+tools/wine-server.sh start "$WINEPREFIX"
+trap 'tools/wine-server.sh stop "$WINEPREFIX"' EXIT
+
+key='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
+prepare() {
+    wine reg delete "$key" /v DisableDHCPMediaSense /f >/dev/null 2>&1 || true
+    wine reg delete "$key" /v IPAutoconfigurationEnabled /f >/dev/null 2>&1 || true
+}
+now() {
+    date +%s%N
+}
+# time_run ARCH NAME COMMAND...: one prepared, timed run, as "arch<TAB>name<TAB>nanoseconds".
+time_run() {
+    arch=$1
+    name=$2
+    shift 2
+    prepare
+    start=$(now)
+    "$@" >/dev/null 2>&1 || true # Kelvra exits with 1 when it saved
+    printf '%s\t%s\t%s\n' "$arch" "$name" $(($(now) - start))
+}
+reg_add_twice() {
+    wine reg add "$key" /v DisableDHCPMediaSense /t REG_DWORD /d 1 /f &&
+        wine reg add "$key" /v IPAutoconfigurationEnabled /t REG_DWORD /d 0 /f
+}
 
 out=build/bench
 mkdir -p "$out"
-x86_64-w64-mingw32-gcc -O2 -Wall -Wextra -Werror -static -s -mwindows bench/floor.c \
-    -o "$out/floor.exe"
+: >"$out/times.tsv"
+for arch in i686 x86_64; do
+    bin=build/$arch/bin
+    # Warm-up: the first starts load Wine's files into the page cache.
+    for _ in 1 2 3; do
+        wine "$bin/Kelvra.exe" /QUIT >/dev/null 2>&1
+        wine "$bin/kelvra_floor.exe" >/dev/null 2>&1
+    done
+    round=0
+    while [ "$round" -lt "$rounds" ]; do
+        time_run "$arch" kelvra wine "$bin/Kelvra.exe" /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT
+        time_run "$arch" floor wine "$bin/kelvra_floor.exe"
+        time_run "$arch" reg_add reg_add_twice
+        round=$((round + 1))
+    done >>"$out/times.tsv"
+done
 
-export WINEPREFIX="$top/build/bench-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-tools/wine-prefix.sh "$WINEPREFIX" null
-# One server for the whole run, so that no run pays for starting it and booting the prefix.
-wineserver -k 2>/dev/null || true
-wineserver -p 120
-trap 'wineserver -k 2>/dev/null || true' EXIT
-
-key='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
-absent="wine reg delete '$key' /v DisableDHCPMediaSense /f >/dev/null 2>&1 || true; \
-wine reg delete '$key' /v IPAutoconfigurationEnabled /f >/dev/null 2>&1 || true"
-
-# Kelvra exits with 1 when it saved: --ignore-failure keeps hyperfine from stopping there.
-hyperfine --warmup 3 --runs "$runs" --ignore-failure --export-json "$out/results.json" \
-    --prepare "$absent" -n "Kelvra /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT" \
-    "wine build/x86_64/bin/Kelvra.exe /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT" \
-    --prepare true -n "floor: bare dialog" "wine $out/floor.exe" \
-    --prepare "$absent" -n "reg add x2" \
-    "wine reg add '$key' /v DisableDHCPMediaSense /t REG_DWORD /d 1 /f >/dev/null && \
-wine reg add '$key' /v IPAutoconfigurationEnabled /t REG_DWORD /d 0 /f >/dev/null"
-
-python3 - "$out/results.json" <<'PY'
-import json, sys
-results = json.load(open(sys.argv[1]))["results"]
-median = {r["command"]: r["median"] for r in results}
-kelvra, floor, reg = (r["median"] for r in results)
+python3 - "$out/times.tsv" "$rounds" <<'PY'
+import collections, statistics, sys
+times = collections.defaultdict(list)
+for line in open(sys.argv[1]):
+    arch, name, ns = line.split("\t")
+    times[arch, name].append(int(ns) / 1e6)
+print(f"\n{sys.argv[2]} interleaved rounds per build; times in ms\n")
+print("| build | command | fastest | median |")
+print("|---|---|---|---|")
+labels = {"kelvra": "Kelvra /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT",
+          "floor": "floor: Kelvra's dialog, no logic", "reg_add": "reg add, twice"}
+for arch in ("i686", "x86_64"):
+    for name in ("kelvra", "floor", "reg_add"):
+        t = times[arch, name]
+        print(f"| {arch} | {labels[name]} | {min(t):.0f} | {statistics.median(t):.0f} |")
 print()
-print("| command | median |")
-print("|---|---|")
-for r in results:
-    print(f"| {r['command']} | {r['median'] * 1000:.0f} ms |")
-print()
-print(f"Kelvra / floor      = {kelvra / floor:.2f}  (goal <= 1.15)")
-print(f"Kelvra / reg add x2 = {kelvra / reg:.2f}  (goal <= 0.30)")
+for arch in ("i686", "x86_64"):
+    k, f, r = (times[arch, n] for n in ("kelvra", "floor", "reg_add"))
+    pairs = statistics.median(a / b for a, b in zip(k, f))
+    print(f"{arch}: Kelvra / floor = {min(k) / min(f):.2f} fastest, {pairs:.2f} median of rounds"
+          f" (goal <= 1.15); Kelvra / reg add x2 = {min(k) / min(r):.2f} fastest,"
+          f" {statistics.median(a / b for a, b in zip(k, r)):.2f} median of rounds (goal <= 0.30)")
 PY

@@ -1,22 +1,30 @@
 #!/bin/sh
 # Builds Kelvra.exe and runs it under Wine with the arguments given, e.g.
 #   tools/run.sh /MEDIASENSE=OFF /SAVE /QUIT
+#   tools/run.sh --x86_64 /MEDIASENSE=OFF /SAVE /QUIT
+# It runs the i686 build, the one that ships, under 32-bit Wine; --x86_64 runs the 64-bit one.
 # It works on a project-local Wine prefix, .wineprefix, unless WINEPREFIX names another, so
 # that it reads and writes that prefix's registry. It ends with Kelvra's exit code.
 # Without a display it runs on a virtual one (xvfb-run): fine for scripted runs, but nobody
 # can click a window that nobody sees.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
+arch=i686
+if [ "${1:-}" = --x86_64 ]; then
+    arch=x86_64
+    shift
+fi
 "$top/tools/install-packages.sh"
 
 if [ -z "${DISPLAY:-}" ]; then
     echo "No display: Kelvra runs on a virtual one." >&2
+    [ "$arch" = i686 ] || set -- --x86_64 "$@"
     KELVRA_VIRTUAL_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
 cd "$top"
-cmake --preset x86_64 >/dev/null
-cmake --build --preset x86_64 --target Kelvra >/dev/null
+cmake --preset "$arch" >/dev/null
+cmake --build --preset "$arch" --target Kelvra >/dev/null
 
 if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX="$top/.wineprefix"
@@ -25,7 +33,7 @@ fi
 export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 
 set +e
-wine build/x86_64/bin/Kelvra.exe "$@"
+wine "build/$arch/bin/Kelvra.exe" "$@"
 code=$?
 set -e
 # Wine's daemons hold the virtual display for a moment after the program; let them go first.
