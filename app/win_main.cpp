@@ -15,6 +15,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     (void)showCommand;
     AppState.instance = instance;
 
+    /* Template 101 names no class, so the dialog is of the system's dialog class and never
+     * of this one. "DlgClass" is registered for templates that name it, such as a translated
+     * copy of the dialog: a dialog-manager class (DefDlgProcA, DLGWINDOWEXTRA) with Kelvra's
+     * module. That it cannot be registered is the one reason to stop before any window. */
     ZeroMemory(&windowClass, sizeof(windowClass));
     windowClass.style = CS_BYTEALIGNCLIENT;
     windowClass.lpfnWndProc = DefDlgProcA;

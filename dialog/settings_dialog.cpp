@@ -11,7 +11,8 @@
 static HICON dialogIcon;
 static HICON previousClassIcon;
 
-void SetDialogIcon(HWND dialog)
+/* Gives the dialog Kelvra's icon, when it loads. */
+static void SetDialogIcon(HWND dialog)
 {
     HICON icon = (HICON)LoadImageA(AppState.instance, MAKEINTRESOURCEA(IDI_KELVRA), IMAGE_ICON, 16,
                                    16, LR_DEFAULTSIZE);
@@ -24,7 +25,8 @@ void SetDialogIcon(HWND dialog)
     dialogIcon = icon;
 }
 
-void ReleaseDialogIcon(HWND dialog)
+/* Puts the dialog's class icon back and destroys the icon that SetDialogIcon loaded. */
+static void ReleaseDialogIcon(HWND dialog)
 {
     if (dialogIcon == NULL)
         return;
@@ -47,7 +49,8 @@ static BOOL IsChangeRequested(LONG requested, DWORD stored)
     return requested != NOT_REQUESTED && requested != SettingState(stored);
 }
 
-void InitSettingsPanel(HWND dialog)
+/* Reads both settings and shows them, marks what the command line asked for, shows page 0. */
+static void InitSettingsPanel(HWND dialog)
 {
     SetDialogIcon(dialog);
     AppState.platformSupported = IsPlatformSupported();
@@ -101,7 +104,8 @@ void InitSettingsPanel(HWND dialog)
     ShowPage(dialog, 0);
 }
 
-void OnChangeBoxClicked(HWND dialog, int controlId)
+/* A click on a check box marks or unmarks its setting; Save is enabled while any is marked. */
+static void OnChangeBoxClicked(HWND dialog, int controlId)
 {
     BOOL *change =
         controlId == IDC_MEDIA_SENSE_CHANGE ? &AppState.changeMediaSense : &AppState.changeApipa;
@@ -137,7 +141,8 @@ static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int st
     return 1;
 }
 
-void SaveChanges(HWND dialog)
+/* Writes the flipped value of each marked setting and reports how it went. */
+static void SaveChanges(HWND dialog)
 {
     if (AppState.platformSupported == 1)
     {
@@ -222,11 +227,14 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
                 case IDC_SAVE:
                     SaveChanges(dialog);
                     break;
+                case IDC_MEDIA_SENSE_CHANGE:
+                case IDC_APIPA_CHANGE:
+                    /* The boxes are hidden where nothing can be saved; a stray click must not
+                     * mark. */
+                    if (HIWORD(wParam) == BN_CLICKED && AppState.platformSupported == 1)
+                        OnChangeBoxClicked(dialog, controlId);
+                    break;
             }
-            /* The boxes are hidden where nothing can be saved; a stray click must not mark. */
-            if (HIWORD(wParam) == BN_CLICKED && AppState.platformSupported == 1 &&
-                (controlId == IDC_MEDIA_SENSE_CHANGE || controlId == IDC_APIPA_CHANGE))
-                OnChangeBoxClicked(dialog, controlId);
             return 0;
         }
 
