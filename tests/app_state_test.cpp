@@ -3,27 +3,25 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
+#include "support/app_state_helpers.h"
 #include "support/registry_helpers.h"
-
-/* Taken before any test runs, so it is the record as the process starts with it. */
-static const AppStateRecord startState = AppState;
 
 TEST(AppStateTest, StartsWithNothingRequestedAndEverythingElseZero)
 {
-    EXPECT_EQ(HINSTANCE(NULL), startState.instance);
-    EXPECT_EQ(-1, startState.requestedDisableMediaSense);
-    EXPECT_EQ(-1, startState.requestedApipaEnabled);
-    EXPECT_EQ(0, startState.autoSave);
-    EXPECT_EQ(0, startState.autoQuit);
-    EXPECT_EQ(0, startState.platformSupported);
-    EXPECT_EQ(0u, startState.disableMediaSense);
-    EXPECT_EQ(0u, startState.ipAutoconfigEnabled);
-    EXPECT_EQ(0, startState.changeMediaSense);
-    EXPECT_EQ(0, startState.changeApipa);
-    EXPECT_EQ(0u, startState.currentPage);
-    EXPECT_EQ(0, startState.exitCode);
-    for (size_t i = 0; i < sizeof(startState.messageText); i++)
-        ASSERT_EQ(0, startState.messageText[i]) << "messageText[" << i << "]";
+    EXPECT_EQ(HINSTANCE(NULL), START_STATE.instance);
+    EXPECT_EQ(-1, START_STATE.requestedDisableMediaSense);
+    EXPECT_EQ(-1, START_STATE.requestedApipaEnabled);
+    EXPECT_EQ(0, START_STATE.autoSave);
+    EXPECT_EQ(0, START_STATE.autoQuit);
+    EXPECT_EQ(0, START_STATE.platformSupported);
+    EXPECT_EQ(0u, START_STATE.disableMediaSense);
+    EXPECT_EQ(0u, START_STATE.ipAutoconfigEnabled);
+    EXPECT_EQ(0, START_STATE.changeMediaSense);
+    EXPECT_EQ(0, START_STATE.changeApipa);
+    EXPECT_EQ(0u, START_STATE.currentPage);
+    EXPECT_EQ(0, START_STATE.exitCode);
+    for (size_t i = 0; i < sizeof(START_STATE.messageText); i++)
+        ASSERT_EQ(0, START_STATE.messageText[i]) << "messageText[" << i << "]";
 }
 
 TEST(AppStateTest, FieldsHaveTheirSizesAndOrder)

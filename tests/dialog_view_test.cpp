@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/app_state.h"
 #include "dialog/dialog_view.h"
 #include "resources/resource.h"
@@ -37,6 +39,20 @@ class DialogViewTest : public testing::Test
         EXPECT_FALSE(PeekMessageA(&extra, Dialog(), 0, 0, PM_NOREMOVE | PM_QS_POSTMESSAGE))
             << "also posted: message " << std::hex << extra.message;
         return message;
+    }
+    /* All that an operation could change, of the dialog and of every control in it. */
+    std::string Everything() const
+    {
+        std::string state;
+        for (HWND w = Dialog(); w != NULL;
+             w = w == Dialog() ? GetWindow(w, GW_CHILD) : GetWindow(w, GW_HWNDNEXT))
+        {
+            state += std::to_string(GetDlgCtrlID(w)) + " \"" + WindowText(w) + "\"" +
+                     (IsWindowEnabled(w) ? " enabled" : " disabled") +
+                     (IsWindowVisible(w) ? " visible" : " hidden") +
+                     (SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? " checked" : "") + "\n";
+        }
+        return state;
     }
     bool NothingPosted()
     {
@@ -141,17 +157,36 @@ TEST_F(DialogViewTest, PostCommandAndPostCloseQueueTheirMessage)
 
 TEST_F(DialogViewTest, OperationsOnAControlTheDialogLacksDoNothing)
 {
-    HWND focus = GetFocus();
-    SetControlText(Dialog(), NO_SUCH_CONTROL, IDS_ENABLE);
-    EnableControl(Dialog(), NO_SUCH_CONTROL, 0);
-    HideControl(Dialog(), NO_SUCH_CONTROL);
-    CheckControl(Dialog(), NO_SUCH_CONTROL);
-    EXPECT_EQ(0, IsControlChecked(Dialog(), NO_SUCH_CONTROL));
-    FocusControl(Dialog(), NO_SUCH_CONTROL);
-    EXPECT_TRUE(NothingPosted());
+    /* A control that is not there must neither make an operation act on another window nor
+     * reach the platform as a NULL window, which the platform would ignore but answer with
+     * ERROR_INVALID_WINDOW_HANDLE. So each operation is checked against the whole dialog and
+     * against the thread's last error. */
+    const struct
+    {
+        const char *what;
+        void (*operation)(HWND dialog);
+    } cases[] = {
+        {"SetControlText", [](HWND d) { SetControlText(d, NO_SUCH_CONTROL, IDS_ENABLE); }},
+        {"EnableControl 0", [](HWND d) { EnableControl(d, NO_SUCH_CONTROL, 0); }},
+        {"EnableControl 1", [](HWND d) { EnableControl(d, NO_SUCH_CONTROL, 1); }},
+        {"HideControl", [](HWND d) { HideControl(d, NO_SUCH_CONTROL); }},
+        {"CheckControl", [](HWND d) { CheckControl(d, NO_SUCH_CONTROL); }},
+        {"IsControlChecked", [](HWND d) { EXPECT_EQ(0, IsControlChecked(d, NO_SUCH_CONTROL)); }},
+        {"FocusControl", [](HWND d) { FocusControl(d, NO_SUCH_CONTROL); }},
+    };
+    EnableControl(Dialog(), IDC_SAVE, 0);
     PumpMessages(Dialog());
-    EXPECT_EQ(focus, GetFocus());
-    EXPECT_TRUE(IsWindowEnabled(Dialog()));
-    EXPECT_TRUE(IsWindowVisible(Dialog()));
-    EXPECT_EQ("Kelvra", WindowText(Dialog()));
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const std::string before = Everything();
+        const HWND focus = GetFocus();
+        SetLastError(0xdeadbeef);
+        c.operation(Dialog());
+        EXPECT_NE(DWORD(ERROR_INVALID_WINDOW_HANDLE), GetLastError()) << "a NULL window was used";
+        EXPECT_TRUE(NothingPosted());
+        PumpMessages(Dialog());
+        EXPECT_EQ(before, Everything());
+        EXPECT_EQ(focus, GetFocus());
+    }
 }

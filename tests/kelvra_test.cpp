@@ -6,10 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "resources/resource.h"
-#include "store/parameter_store.h"
 #include "support/dialog_helpers.h"
 #include "support/process_helpers.h"
 #include "support/registry_helpers.h"
@@ -34,41 +35,36 @@ class KelvraTest : public testing::Test
     }
     void Prepare(KeyState state, DWORD mediaSense, DWORD apipa)
     {
-        DeleteKey(TCPIP_PARAMETERS_KEY);
+        DeleteKey(TCPIP_KEY_PATH);
         if (state == KEY_MISSING)
             return;
-        CreateKey(TCPIP_PARAMETERS_KEY);
-        SetRawValue(TCPIP_PARAMETERS_KEY, "Hostname", REG_SZ, {'k', 'e', 'l', 'v', 'r', 'a', 0});
-        SetRawValue(TCPIP_PARAMETERS_KEY, "Domain", REG_SZ, {0});
+        CreateKey(TCPIP_KEY_PATH);
+        SetRawValue(TCPIP_KEY_PATH, "Hostname", REG_SZ, {'k', 'e', 'l', 'v', 'r', 'a', 0});
+        SetRawValue(TCPIP_KEY_PATH, "Domain", REG_SZ, {0});
         if (mediaSense != ABSENT)
-            SetDword(TCPIP_PARAMETERS_KEY, MEDIA_SENSE_VALUE, mediaSense);
+            SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, mediaSense);
         if (apipa != ABSENT)
-            SetDword(TCPIP_PARAMETERS_KEY, APIPA_VALUE, apipa);
+            SetDword(TCPIP_KEY_PATH, APIPA_NAME, apipa);
         if (state == KEY_DENIED)
-            DenyFullAccess(TCPIP_PARAMETERS_KEY);
+            DenyFullAccess(TCPIP_KEY_PATH);
     }
     static DWORD Stored(const char *name)
     {
-        return StoredDword(TCPIP_PARAMETERS_KEY, name);
+        return StoredDword(TCPIP_KEY_PATH, name);
     }
     /* Every value of the key but the two that Kelvra manages. */
     static ValueMap Others()
     {
-        if (!KeyExists(TCPIP_PARAMETERS_KEY))
+        if (!KeyExists(TCPIP_KEY_PATH))
             return ValueMap();
-        ValueMap values = GetAllValues(TCPIP_PARAMETERS_KEY);
-        values.erase(MEDIA_SENSE_VALUE);
-        values.erase(APIPA_VALUE);
+        ValueMap values = GetAllValues(TCPIP_KEY_PATH);
+        values.erase(MEDIA_SENSE_NAME);
+        values.erase(APIPA_NAME);
         return values;
     }
 
-    SavedKey saved_{TCPIP_PARAMETERS_KEY};
+    SavedKey saved_{TCPIP_KEY_PATH};
 };
-
-std::string S(UINT id)
-{
-    return StringEntry(id);
-}
 
 } // namespace
 
@@ -110,38 +106,57 @@ TEST_F(KelvraTest, ScriptedRunsSaveWhatTheyAskAndSayIt)
 
         EXPECT_EQ(c.exitCode, RunProcess("\"" + Exe() + "\" " + c.arguments));
 
-        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_VALUE));
-        EXPECT_EQ(c.apipaAfter, Stored(APIPA_VALUE));
-        EXPECT_EQ(c.key != KEY_MISSING, KeyExists(TCPIP_PARAMETERS_KEY));
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+        EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
+        EXPECT_EQ(c.key != KEY_MISSING, KeyExists(TCPIP_KEY_PATH));
         EXPECT_EQ(others, Others()) << "nothing else in the key changes";
     }
 }
 
-TEST_F(KelvraTest, AProgramPathWithSpacesInQuotesKeepsItsOptions)
+TEST_F(KelvraTest, ItsOwnPathIsNeverTakenForOptions)
 {
-    std::string folder = ProgramDirectory() + "\\path with spaces";
-    CreateDirectoryA(folder.c_str(), NULL);
-    std::string copy = folder + "\\Kelvra.exe";
-    ASSERT_TRUE(CopyFileA(Exe().c_str(), copy.c_str(), FALSE));
+    /* Copies of Kelvra.exe in folders whose names a scan of the whole command line would split
+     * at or take for an option: only what follows the program's name holds options. Windows
+     * takes forward slashes in the program's path as well as backslashes. */
+    const std::string spaces = ProgramDirectory() + "\\path with spaces";
+    const std::string save = ProgramDirectory() + "\\SAVE";
+    std::string saveSlashes = save;
+    std::replace(saveSlashes.begin(), saveSlashes.end(), '\\', '/');
+    for (const std::string &folder : {spaces, save})
+    {
+        CreateDirectoryA(folder.c_str(), NULL);
+        ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
+    }
 
-    const struct
+    struct Case
     {
         std::string commandLine;
+        DWORD exitCode;
         DWORD mediaSenseAfter;
-    } cases[] = {
-        {"\"" + copy + "\" /MEDIASENSE=OFF /SAVE /QUIT", 1},
-        {"\"" + copy + "\"/MEDIASENSE=OFF/SAVE/QUIT", 1},
-        {"\"" + copy + "\"\t /MEDIASENSE=OFF /SAVE /QUIT", 1},
     };
+    std::vector<Case> cases = {
+        {"\"" + spaces + "\\Kelvra.exe\" /MEDIASENSE=OFF /SAVE /QUIT", 1, 1},
+        {"\"" + spaces + "\\Kelvra.exe\"/MEDIASENSE=OFF/SAVE/QUIT", 1, 1},
+        {"\"" + spaces + "\\Kelvra.exe\"\t /MEDIASENSE=OFF /SAVE /QUIT", 1, 1},
+        /* as with a plain path: shown, not saved */
+        {"\"" + save + "\\Kelvra.exe\" /MEDIASENSE=OFF /QUIT", 0, ABSENT},
+        {"\"" + saveSlashes + "/Kelvra.exe\" /MEDIASENSE=OFF /QUIT", 0, ABSENT},
+    };
+    /* Unquoted, the path must hold no blank to be one word. */
+    if (saveSlashes.find(' ') == std::string::npos)
+        cases.push_back({saveSlashes + "/Kelvra.exe /MEDIASENSE=OFF /QUIT", 0, ABSENT});
     for (const auto &c : cases)
     {
         SCOPED_TRACE(c.commandLine);
         Prepare(KEY_NORMAL, ABSENT, ABSENT);
-        EXPECT_EQ(1u, RunProcess(c.commandLine));
-        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_VALUE));
+        EXPECT_EQ(c.exitCode, RunProcess(c.commandLine));
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
     }
-    DeleteFileA(copy.c_str());
-    RemoveDirectoryA(folder.c_str());
+    for (const std::string &folder : {spaces, save})
+    {
+        DeleteFileA((folder + "\\Kelvra.exe").c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
 }
 
 TEST_F(KelvraTest, AnAdministratorSeesTheStateAndSavesWithTheMouse)
@@ -152,19 +167,20 @@ TEST_F(KelvraTest, AnAdministratorSeesTheStateAndSavesWithTheMouse)
     ASSERT_NE(HWND(NULL), dialog);
 
     EXPECT_EQ("Kelvra", WindowText(dialog));
-    EXPECT_EQ(S(IDS_MEDIA_SENSE_ENABLED), ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
-    EXPECT_EQ(S(IDS_DISABLE), ControlText(dialog, IDC_MEDIA_SENSE_CHANGE));
-    EXPECT_EQ(S(IDS_APIPA_ENABLED), ControlText(dialog, IDC_APIPA_STATUS));
-    EXPECT_EQ(S(IDS_DISABLE), ControlText(dialog, IDC_APIPA_CHANGE));
-    EXPECT_EQ(S(IDS_PAGE_INTRODUCTION), ControlText(dialog, IDC_PAGE_TEXT));
+    EXPECT_EQ(StringEntry(IDS_MEDIA_SENSE_ENABLED), ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
+    EXPECT_EQ(StringEntry(IDS_DISABLE), ControlText(dialog, IDC_MEDIA_SENSE_CHANGE));
+    EXPECT_EQ(StringEntry(IDS_APIPA_ENABLED), ControlText(dialog, IDC_APIPA_STATUS));
+    EXPECT_EQ(StringEntry(IDS_DISABLE), ControlText(dialog, IDC_APIPA_CHANGE));
+    EXPECT_EQ(StringEntry(IDS_PAGE_INTRODUCTION), ControlText(dialog, IDC_PAGE_TEXT));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE)));
 
     SendDlgItemMessageA(dialog, IDC_MEDIA_SENSE_CHANGE, BM_CLICK, 0, 0);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE)));
     SendDlgItemMessageA(dialog, IDC_SAVE, BM_CLICK, 0, 0);
-    EXPECT_EQ(S(IDS_MEDIA_SENSE_NOW_DISABLED), ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
-    EXPECT_EQ(1u, Stored(MEDIA_SENSE_VALUE));
-    EXPECT_EQ(1u, Stored(APIPA_VALUE));
+    EXPECT_EQ(StringEntry(IDS_MEDIA_SENSE_NOW_DISABLED),
+              ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
+    EXPECT_EQ(1u, Stored(MEDIA_SENSE_NAME));
+    EXPECT_EQ(1u, Stored(APIPA_NAME));
 
     /* the title bar's close button */
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -193,8 +209,8 @@ TEST_F(KelvraTest, ClosedWithoutSavingItExitsWithZero)
         HWND dialog = kelvra.WaitForWindow();
         ASSERT_NE(HWND(NULL), dialog);
 
-        EXPECT_EQ(S(c.mediaSenseStatus), ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
-        EXPECT_EQ(S(c.apipaStatus), ControlText(dialog, IDC_APIPA_STATUS));
+        EXPECT_EQ(StringEntry(c.mediaSenseStatus), ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(StringEntry(c.apipaStatus), ControlText(dialog, IDC_APIPA_STATUS));
         EXPECT_EQ(c.boxesVisible, IsWindowVisible(GetDlgItem(dialog, IDC_MEDIA_SENSE_CHANGE)) != 0);
         EXPECT_EQ(c.boxesVisible, IsWindowVisible(GetDlgItem(dialog, IDC_APIPA_CHANGE)) != 0);
         EXPECT_EQ(c.boxesVisible, IsDlgButtonChecked(dialog, IDC_MEDIA_SENSE_CHANGE) == BST_CHECKED)
@@ -202,7 +218,7 @@ TEST_F(KelvraTest, ClosedWithoutSavingItExitsWithZero)
 
         SendDlgItemMessageA(dialog, IDC_EXIT, BM_CLICK, 0, 0);
         EXPECT_EQ(0u, kelvra.WaitForExit());
-        EXPECT_EQ(1u, Stored(MEDIA_SENSE_VALUE));
+        EXPECT_EQ(1u, Stored(MEDIA_SENSE_NAME));
     }
 }
 
@@ -217,7 +233,8 @@ TEST_F(KelvraTest, AFailedSaveWithoutQuitShowsTheReasonUntilDismissed)
 
     EXPECT_EQ("Kelvra", WindowText(box));
     EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), ControlText(box, 0xFFFF));
-    EXPECT_EQ(S(IDS_MEDIA_SENSE_NOT_CHANGED), ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
+    EXPECT_EQ(StringEntry(IDS_MEDIA_SENSE_NOT_CHANGED),
+              ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
     EXPECT_NE(HWND(NULL), GetDlgItem(box, IDOK));
     EXPECT_EQ(HWND(NULL), GetDlgItem(box, IDCANCEL));
 
@@ -229,5 +246,5 @@ TEST_F(KelvraTest, AFailedSaveWithoutQuitShowsTheReasonUntilDismissed)
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays to show the result";
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0u, kelvra.WaitForExit());
-    EXPECT_EQ(0u, Stored(MEDIA_SENSE_VALUE));
+    EXPECT_EQ(0u, Stored(MEDIA_SENSE_NAME));
 }

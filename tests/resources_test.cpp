@@ -184,11 +184,11 @@ TEST(ResourcesTest, HelpPagesEndEveryLineInCrLf)
         {
             if (text[i] == '\n')
             {
-                EXPECT_EQ('\r', text[i - 1]) << "bare LF at " << i;
+                EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at " << i;
             }
             if (text[i] == '\r')
             {
-                EXPECT_EQ('\n', text[i + 1]) << "bare CR at " << i;
+                EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << "bare CR at " << i;
             }
         }
         EXPECT_EQ(std::string::npos, text.find("\r\n\r\n\r\n")) << "two blank lines in a row";
@@ -322,10 +322,11 @@ TEST(ResourcesTest, DialogTemplateAsTheDialogManagerBuildsIt)
     EXPECT_STREQ("#32770", className) << "the template names no class of its own";
     EXPECT_EQ("Kelvra", WindowText(dialog));
     EXPECT_EQ(HMENU(NULL), GetMenu(dialog));
-    LONG style = GetWindowLongA(dialog, GWL_STYLE);
-    const LONG expectedStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    EXPECT_EQ(expectedStyle, style & expectedStyle);
-    EXPECT_EQ(0, style & (WS_MAXIMIZEBOX | WS_THICKFRAME | WS_VISIBLE));
+    /* The template's style, with what the system adds to every such dialog: clipping of its
+     * siblings for a window with a caption, and the 3-D look. */
+    EXPECT_EQ(LONG(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT | DS_CENTER |
+                   WS_CLIPSIBLINGS | DS_3DLOOK),
+              GetWindowLongA(dialog, GWL_STYLE));
 
     RECT client;
     GetClientRect(dialog, &client);
@@ -342,31 +343,38 @@ TEST(ResourcesTest, DialogTemplateAsTheDialogManagerBuildsIt)
     EXPECT_EQ(0, font.lfItalic);
     EXPECT_EQ(1, font.lfCharSet);
 
+    /* The controls as scripts and accessibility tools find them: ids, classes, whole styles
+     * and extended styles as the dialog manager creates them, and positions in dialog units.
+     * Literal numbers, not the names in resource.h: a renumbered id must fail here. */
     const LONG CHILD = WS_CHILD | WS_VISIBLE;
+    /* The dialog manager gives every control it creates WS_EX_NOPARENTNOTIFY. */
+    const LONG NOTIFY = WS_EX_NOPARENTNOTIFY;
     const struct
     {
         int id;
         const char *className;
         const char *text;
         LONG style;
-        LONG exStyle; /* bits that must be set */
+        LONG exStyle;
         int x, y, width, height;
     } controls[] = {
-        {IDC_PAGE_TEXT, "Edit", "",
-         CHILD | ES_MULTILINE | ES_READONLY | ES_WANTRETURN | WS_BORDER | WS_VSCROLL | WS_TABSTOP,
-         0, 7, 7, 349, 157},
-        {IDC_BACK, "Button", "&Back", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 54, 205, 70, 18},
-        {IDC_NEXT, "Button", "&Next", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 131, 205, 70, 18},
-        {IDC_MEDIA_SENSE_STATUS, "Static", "Media Sense Status", CHILD | SS_LEFT | WS_GROUP,
-         WS_EX_TRANSPARENT, 7, 171, 144, 10},
-        {IDC_MEDIA_SENSE_CHANGE, "Button", "Change Media Sense",
-         CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 30, 183, 106, 10},
-        {IDC_APIPA_STATUS, "Static", "Apipa Status", CHILD | SS_LEFT | WS_GROUP, WS_EX_TRANSPARENT,
+        /* The template gives the edit control WS_BORDER, which the control trades for
+         * WS_EX_CLIENTEDGE when it is created, as Windows' has done since Windows 95. */
+        {1000, "Edit", "",
+         CHILD | ES_MULTILINE | ES_READONLY | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
+         NOTIFY | WS_EX_CLIENTEDGE, 7, 7, 349, 157},
+        {1001, "Button", "&Back", CHILD | BS_PUSHBUTTON | WS_TABSTOP, NOTIFY, 54, 205, 70, 18},
+        {1002, "Button", "&Next", CHILD | BS_PUSHBUTTON | WS_TABSTOP, NOTIFY, 131, 205, 70, 18},
+        {1003, "Static", "Media Sense Status", CHILD | SS_LEFT | WS_GROUP,
+         NOTIFY | WS_EX_TRANSPARENT, 7, 171, 144, 10},
+        {1004, "Button", "Change Media Sense", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, NOTIFY, 30,
+         183, 106, 10},
+        {1005, "Static", "Apipa Status", CHILD | SS_LEFT | WS_GROUP, NOTIFY | WS_EX_TRANSPARENT,
          187, 170, 169, 9},
-        {IDC_APIPA_CHANGE, "Button", "Change Apipa", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 224,
-         183, 114, 10},
-        {IDC_EXIT, "Button", "E&xit", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 286, 205, 70, 18},
-        {IDC_SAVE, "Button", "&Save changes", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0, 211, 205, 70,
+        {1006, "Button", "Change Apipa", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, NOTIFY, 224, 183,
+         114, 10},
+        {1007, "Button", "E&xit", CHILD | BS_PUSHBUTTON | WS_TABSTOP, NOTIFY, 286, 205, 70, 18},
+        {1008, "Button", "&Save changes", CHILD | BS_PUSHBUTTON | WS_TABSTOP, NOTIFY, 211, 205, 70,
          18},
     };
     /* The children in window order are the template's controls in tab order. */
@@ -379,13 +387,8 @@ TEST(ResourcesTest, DialogTemplateAsTheDialogManagerBuildsIt)
         GetClassNameA(child, className, sizeof(className));
         EXPECT_STREQ(c.className, className);
         EXPECT_EQ(c.text, WindowText(child));
-        LONG expected = c.style;
-        /* An edit control takes WS_BORDER out of its style when it is created and draws that
-         * border itself (Windows' edit control does the same since Windows 95). */
-        if (c.id == IDC_PAGE_TEXT)
-            expected &= ~WS_BORDER;
-        EXPECT_EQ(expected, GetWindowLongA(child, GWL_STYLE));
-        EXPECT_EQ(c.exStyle, GetWindowLongA(child, GWL_EXSTYLE) & c.exStyle);
+        EXPECT_EQ(c.style, GetWindowLongA(child, GWL_STYLE));
+        EXPECT_EQ(c.exStyle, GetWindowLongA(child, GWL_EXSTYLE));
         RECT rect;
         GetWindowRect(child, &rect);
         MapWindowPoints(NULL, dialog, (POINT *)&rect, 2);
@@ -394,4 +397,19 @@ TEST(ResourcesTest, DialogTemplateAsTheDialogManagerBuildsIt)
     }
     EXPECT_EQ(HWND(NULL), child) << "more controls than the nine";
     DestroyWindow(dialog);
+}
+
+TEST(ResourcesTest, TheDialogOpensInTheMiddleOfTheWorkArea)
+{
+    HWND dialog =
+        CreateDialogParamA(Module(), MAKEINTRESOURCEA(IDD_KELVRA), NULL, PlainDialogProc, 0);
+    ASSERT_NE(HWND(NULL), dialog);
+    RECT window, workArea;
+    GetWindowRect(dialog, &window);
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
+    DestroyWindow(dialog);
+
+    /* Halving an odd width or height may round either way. */
+    EXPECT_NEAR((workArea.left + workArea.right) / 2.0, (window.left + window.right) / 2.0, 1.0);
+    EXPECT_NEAR((workArea.top + workArea.bottom) / 2.0, (window.top + window.bottom) / 2.0, 1.0);
 }

@@ -9,6 +9,7 @@
 #include "dialog/settings_dialog.h"
 #include "resources/resource.h"
 #include "store/parameter_store.h"
+#include "support/app_state_helpers.h"
 #include "support/dialog_helpers.h"
 #include "support/registry_helpers.h"
 
@@ -20,9 +21,6 @@
 
 namespace
 {
-
-/* Taken before any test runs: the record as the process starts with it. */
-const AppStateRecord startState = AppState;
 
 const LONG NONE = NOT_REQUESTED;
 
@@ -74,7 +72,7 @@ class SettingsDialogTest : public testing::Test
     void Reset()
     {
         dialog_.reset();
-        AppState = startState;
+        AppState = START_STATE;
         AppState.instance = GetModuleHandleA(NULL);
         MessageBoxWatcher::Seen().clear();
     }
@@ -83,8 +81,8 @@ class SettingsDialogTest : public testing::Test
     void Open(DWORD mediaSense, DWORD apipa, LONG requestedMediaSense = NONE,
               LONG requestedApipa = NONE, BOOL autoSave = 0, BOOL autoQuit = 0)
     {
-        Store(MEDIA_SENSE_VALUE, mediaSense);
-        Store(APIPA_VALUE, apipa);
+        Store(MEDIA_SENSE_NAME, mediaSense);
+        Store(APIPA_NAME, apipa);
         OpenAsStored(requestedMediaSense, requestedApipa, autoSave, autoQuit);
     }
     void OpenAsStored(LONG requestedMediaSense = NONE, LONG requestedApipa = NONE,
@@ -104,13 +102,13 @@ class SettingsDialogTest : public testing::Test
     void Store(const char *name, DWORD value)
     {
         if (value == ABSENT)
-            DeleteValue(TCPIP_PARAMETERS_KEY, name);
+            DeleteValue(TCPIP_KEY_PATH, name);
         else
-            SetDword(TCPIP_PARAMETERS_KEY, name, value);
+            SetDword(TCPIP_KEY_PATH, name, value);
     }
     static DWORD Stored(const char *name)
     {
-        return StoredDword(TCPIP_PARAMETERS_KEY, name);
+        return StoredDword(TCPIP_KEY_PATH, name);
     }
     /* Delivers the messages waiting, dismissing any message box that comes up meanwhile. */
     void Pump()
@@ -161,15 +159,9 @@ class SettingsDialogTest : public testing::Test
                 Enabled(IDC_SAVE)};
     }
 
-    SavedKey saved_{TCPIP_PARAMETERS_KEY};
+    SavedKey saved_{TCPIP_KEY_PATH};
     std::optional<TemplateDialog> dialog_;
 };
-
-/* Entry texts of the string table, by number. */
-std::string S(UINT id)
-{
-    return StringEntry(id);
-}
 
 } // namespace
 
@@ -177,6 +169,7 @@ TEST_F(SettingsDialogTest, ShowsTheStoredStateAndMarksWhatTheCommandLineAsks)
 {
     const bool SUPPORTED = true, UNSUPPORTED = false;
     const bool X = true, _ = false; /* checked or not; visible or hidden */
+    const UINT HIDDEN = 0;          /* the box is hidden and keeps its template caption */
     const struct
     {
         const char *what;
@@ -188,30 +181,46 @@ TEST_F(SettingsDialogTest, ShowsTheStoredStateAndMarksWhatTheCommandLineAsks)
         BOOL changeMediaSense, changeApipa;
         DWORD readMediaSense, readApipa;
     } cases[] = {
-        {"both absent", SUPPORTED, ABSENT, ABSENT, NONE, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 0, 1},
-        {"both set", SUPPORTED, 1, 0, NONE, NONE, 4, 5, 9, 5, _, _, _, 0, 0, 1, 0},
-        {"both cleared", SUPPORTED, 0, 1, NONE, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 0, 1},
-        {"/MEDIASENSE=OFF, absent", SUPPORTED, ABSENT, ABSENT, 1, NONE, 7, 6, 8, 6, X, _, X, 1, 0,
-         0, 1},
-        {"/MEDIASENSE=ON, already 0", SUPPORTED, 0, ABSENT, 0, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 0,
-         1},
-        {"/MEDIASENSE=ON, 1", SUPPORTED, 1, ABSENT, 0, NONE, 4, 5, 8, 6, X, _, X, 1, 0, 1, 1},
-        {"/APIPA=OFF, 1", SUPPORTED, ABSENT, 1, NONE, 0, 7, 6, 8, 6, _, X, X, 0, 1, 0, 1},
-        {"/APIPA=ON, absent", SUPPORTED, ABSENT, ABSENT, NONE, 1, 7, 6, 8, 6, _, _, _, 0, 0, 0, 1},
-        {"both requested", SUPPORTED, 0, 1, 1, 0, 7, 6, 8, 6, X, X, X, 1, 1, 0, 1},
+        {"both absent", SUPPORTED, ABSENT, ABSENT, NONE, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 0, 1},
+        {"both set", SUPPORTED, 1, 0, NONE, NONE, IDS_MEDIA_SENSE_DISABLED, IDS_ENABLE,
+         IDS_APIPA_DISABLED, IDS_ENABLE, _, _, _, 0, 0, 1, 0},
+        {"both cleared", SUPPORTED, 0, 1, NONE, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 0, 1},
+        {"/MEDIASENSE=OFF, absent", SUPPORTED, ABSENT, ABSENT, 1, NONE, IDS_MEDIA_SENSE_ENABLED,
+         IDS_DISABLE, IDS_APIPA_ENABLED, IDS_DISABLE, X, _, X, 1, 0, 0, 1},
+        {"/MEDIASENSE=ON, already 0", SUPPORTED, 0, ABSENT, 0, NONE, IDS_MEDIA_SENSE_ENABLED,
+         IDS_DISABLE, IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 0, 1},
+        {"/MEDIASENSE=ON, 1", SUPPORTED, 1, ABSENT, 0, NONE, IDS_MEDIA_SENSE_DISABLED, IDS_ENABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, X, _, X, 1, 0, 1, 1},
+        {"/APIPA=OFF, 1", SUPPORTED, ABSENT, 1, NONE, 0, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, _, X, X, 0, 1, 0, 1},
+        {"/APIPA=ON, absent", SUPPORTED, ABSENT, ABSENT, NONE, 1, IDS_MEDIA_SENSE_ENABLED,
+         IDS_DISABLE, IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 0, 1},
+        {"both requested", SUPPORTED, 0, 1, 1, 0, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, X, X, X, 1, 1, 0, 1},
         /* a value other than 0 and 1 counts as 0, for the texts and for the requests */
-        {"Media Sense 2", SUPPORTED, 2, ABSENT, NONE, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 2, 1},
-        {"/MEDIASENSE=ON, 2", SUPPORTED, 2, ABSENT, 0, NONE, 7, 6, 8, 6, _, _, _, 0, 0, 2, 1},
-        {"/MEDIASENSE=OFF, 2", SUPPORTED, 2, ABSENT, 1, NONE, 7, 6, 8, 6, X, _, X, 1, 0, 2, 1},
-        {"APIPA 7", SUPPORTED, ABSENT, 7, NONE, NONE, 7, 6, 9, 5, _, _, _, 0, 0, 0, 7},
-        {"/APIPA=OFF, 7", SUPPORTED, ABSENT, 7, NONE, 0, 7, 6, 9, 5, _, _, _, 0, 0, 0, 7},
-        {"/APIPA=ON, 7", SUPPORTED, ABSENT, 7, NONE, 1, 7, 6, 9, 5, _, X, X, 0, 1, 0, 7},
+        {"Media Sense 2", SUPPORTED, 2, ABSENT, NONE, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 2, 1},
+        {"/MEDIASENSE=ON, 2", SUPPORTED, 2, ABSENT, 0, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 2, 1},
+        {"/MEDIASENSE=OFF, 2", SUPPORTED, 2, ABSENT, 1, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_ENABLED, IDS_DISABLE, X, _, X, 1, 0, 2, 1},
+        {"APIPA 7", SUPPORTED, ABSENT, 7, NONE, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_DISABLED, IDS_ENABLE, _, _, _, 0, 0, 0, 7},
+        {"/APIPA=OFF, 7", SUPPORTED, ABSENT, 7, NONE, 0, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_DISABLED, IDS_ENABLE, _, _, _, 0, 0, 0, 7},
+        {"/APIPA=ON, 7", SUPPORTED, ABSENT, 7, NONE, 1, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
+         IDS_APIPA_DISABLED, IDS_ENABLE, _, X, X, 0, 1, 0, 7},
         /* nothing is read where nothing is supported, yet the requests are still marked */
-        {"NT 4, absent", UNSUPPORTED, ABSENT, ABSENT, NONE, NONE, 10, 0, 11, 0, _, _, _, 0, 0, 0,
-         0},
-        {"NT 4, stored values", UNSUPPORTED, 1, 1, NONE, NONE, 10, 0, 11, 0, _, _, _, 0, 0, 0, 0},
-        {"NT 4, requests", UNSUPPORTED, 1, 1, 1, 1, 10, 0, 11, 0, _, _, _, 1, 1, 0, 0},
-        {"NT 4, matching requests", UNSUPPORTED, 1, 1, 0, 0, 10, 0, 11, 0, _, _, _, 0, 0, 0, 0},
+        {"NT 4, absent", UNSUPPORTED, ABSENT, ABSENT, NONE, NONE, IDS_MEDIA_SENSE_NOT_SUPPORTED,
+         HIDDEN, IDS_APIPA_NOT_SUPPORTED, HIDDEN, _, _, _, 0, 0, 0, 0},
+        {"NT 4, stored values", UNSUPPORTED, 1, 1, NONE, NONE, IDS_MEDIA_SENSE_NOT_SUPPORTED,
+         HIDDEN, IDS_APIPA_NOT_SUPPORTED, HIDDEN, _, _, _, 0, 0, 0, 0},
+        {"NT 4, requests", UNSUPPORTED, 1, 1, 1, 1, IDS_MEDIA_SENSE_NOT_SUPPORTED, HIDDEN,
+         IDS_APIPA_NOT_SUPPORTED, HIDDEN, _, _, _, 1, 1, 0, 0},
+        {"NT 4, matching requests", UNSUPPORTED, 1, 1, 0, 0, IDS_MEDIA_SENSE_NOT_SUPPORTED, HIDDEN,
+         IDS_APIPA_NOT_SUPPORTED, HIDDEN, _, _, _, 0, 0, 0, 0},
     };
     for (const auto &c : cases)
     {
@@ -222,12 +231,15 @@ TEST_F(SettingsDialogTest, ShowsTheStoredStateAndMarksWhatTheCommandLineAsks)
         Open(c.mediaSense, c.apipa, c.requestedMediaSense, c.requestedApipa);
 
         /* Hidden boxes keep their template captions. */
-        View expected = {
-            S(c.mediaSenseStatus), c.supported ? S(c.mediaSenseBox) : "Change Media Sense",
-            S(c.apipaStatus),      c.supported ? S(c.apipaBox) : "Change Apipa",
-            c.supported,           c.supported,
-            c.mediaSenseChecked,   c.apipaChecked,
-            c.saveEnabled};
+        View expected = {StringEntry(c.mediaSenseStatus),
+                         c.supported ? StringEntry(c.mediaSenseBox) : "Change Media Sense",
+                         StringEntry(c.apipaStatus),
+                         c.supported ? StringEntry(c.apipaBox) : "Change Apipa",
+                         c.supported,
+                         c.supported,
+                         c.mediaSenseChecked,
+                         c.apipaChecked,
+                         c.saveEnabled};
         EXPECT_EQ(expected, Shown());
         EXPECT_EQ(c.changeMediaSense, AppState.changeMediaSense);
         EXPECT_EQ(c.changeApipa, AppState.changeApipa);
@@ -235,7 +247,7 @@ TEST_F(SettingsDialogTest, ShowsTheStoredStateAndMarksWhatTheCommandLineAsks)
         EXPECT_EQ(c.readApipa, AppState.ipAutoconfigEnabled);
         EXPECT_EQ(BOOL(c.supported), AppState.platformSupported);
         /* help page 0, with the focus on Next */
-        EXPECT_EQ(S(IDS_PAGE_INTRODUCTION), ControlText(Dialog(), IDC_PAGE_TEXT));
+        EXPECT_EQ(StringEntry(IDS_PAGE_INTRODUCTION), ControlText(Dialog(), IDC_PAGE_TEXT));
         EXPECT_EQ(0u, AppState.currentPage);
         EXPECT_EQ(IDC_NEXT, Focus());
         EXPECT_FALSE(Ended());
@@ -267,7 +279,7 @@ TEST_F(SettingsDialogTest, SaveIsEnabledExactlyWhileABoxIsChecked)
         EXPECT_EQ(s.changeApipa, AppState.changeApipa);
         EXPECT_EQ(s.saveEnabled, Enabled(IDC_SAVE));
     }
-    EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_VALUE)) << "a click saves nothing";
+    EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_NAME)) << "a click saves nothing";
 }
 
 TEST_F(SettingsDialogTest, ACommandFromABoxThatIsNotAClickMarksNothing)
@@ -291,30 +303,36 @@ TEST_F(SettingsDialogTest, SaveWritesTheFlippedValuesAndShowsThem)
         UINT mediaSenseStatus, apipaStatus;
         LONG exitCode;
     } cases[] = {
-        {"Media Sense off", ABSENT, ABSENT, 1, NONE, 1, ABSENT, 12, 8, 1},
-        {"Media Sense on", 1, ABSENT, 0, NONE, 0, ABSENT, 13, 8, 1},
-        {"only APIPA marked", ABSENT, ABSENT, NONE, 0, ABSENT, 0, 7, 14, 1},
-        {"APIPA on", ABSENT, 0, NONE, 1, ABSENT, 1, 7, 15, 1},
-        {"both", 0, 1, 1, 0, 1, 0, 12, 14, 1},
-        {"nothing marked", 0, 1, 0, 1, 0, 1, 7, 8, 0},
+        {"Media Sense off", ABSENT, ABSENT, 1, NONE, 1, ABSENT, IDS_MEDIA_SENSE_NOW_DISABLED,
+         IDS_APIPA_ENABLED, 1},
+        {"Media Sense on", 1, ABSENT, 0, NONE, 0, ABSENT, IDS_MEDIA_SENSE_NOW_ENABLED,
+         IDS_APIPA_ENABLED, 1},
+        {"only APIPA marked", ABSENT, ABSENT, NONE, 0, ABSENT, 0, IDS_MEDIA_SENSE_ENABLED,
+         IDS_APIPA_NOW_DISABLED, 1},
+        {"APIPA on", ABSENT, 0, NONE, 1, ABSENT, 1, IDS_MEDIA_SENSE_ENABLED, IDS_APIPA_NOW_ENABLED,
+         1},
+        {"both", 0, 1, 1, 0, 1, 0, IDS_MEDIA_SENSE_NOW_DISABLED, IDS_APIPA_NOW_DISABLED, 1},
+        {"nothing marked", 0, 1, 0, 1, 0, 1, IDS_MEDIA_SENSE_ENABLED, IDS_APIPA_ENABLED, 0},
         /* values other than 0 and 1 count as 0: the flip writes 1 */
-        {"Media Sense 2, /MEDIASENSE=OFF", 2, ABSENT, 1, NONE, 1, ABSENT, 12, 8, 1},
-        {"APIPA 7, /APIPA=ON", ABSENT, 7, NONE, 1, ABSENT, 1, 7, 15, 1},
+        {"Media Sense 2, /MEDIASENSE=OFF", 2, ABSENT, 1, NONE, 1, ABSENT,
+         IDS_MEDIA_SENSE_NOW_DISABLED, IDS_APIPA_ENABLED, 1},
+        {"APIPA 7, /APIPA=ON", ABSENT, 7, NONE, 1, ABSENT, 1, IDS_MEDIA_SENSE_ENABLED,
+         IDS_APIPA_NOW_ENABLED, 1},
     };
     for (const auto &c : cases)
     {
         SCOPED_TRACE(c.what);
         Reset();
         Open(c.mediaSense, c.apipa, c.requestedMediaSense, c.requestedApipa);
-        ValueMap others = GetAllValues(TCPIP_PARAMETERS_KEY);
+        ValueMap others = GetAllValues(TCPIP_KEY_PATH);
 
         Command(IDC_SAVE);
 
         EXPECT_EQ(c.writtenMediaSense == ABSENT ? c.mediaSense : c.writtenMediaSense,
-                  Stored(MEDIA_SENSE_VALUE));
-        EXPECT_EQ(c.writtenApipa == ABSENT ? c.apipa : c.writtenApipa, Stored(APIPA_VALUE));
-        EXPECT_EQ(S(c.mediaSenseStatus), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
-        EXPECT_EQ(S(c.apipaStatus), ControlText(Dialog(), IDC_APIPA_STATUS));
+                  Stored(MEDIA_SENSE_NAME));
+        EXPECT_EQ(c.writtenApipa == ABSENT ? c.apipa : c.writtenApipa, Stored(APIPA_NAME));
+        EXPECT_EQ(StringEntry(c.mediaSenseStatus), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(StringEntry(c.apipaStatus), ControlText(Dialog(), IDC_APIPA_STATUS));
         EXPECT_EQ(c.exitCode, AppState.exitCode);
         EXPECT_FALSE(Enabled(IDC_SAVE));
         EXPECT_FALSE(Enabled(IDC_MEDIA_SENSE_CHANGE));
@@ -325,8 +343,8 @@ TEST_F(SettingsDialogTest, SaveWritesTheFlippedValuesAndShowsThem)
         EXPECT_EQ(c.mediaSense == ABSENT ? 0u : c.mediaSense, AppState.disableMediaSense)
             << "the values read at creation are kept";
 
-        ValueMap after = GetAllValues(TCPIP_PARAMETERS_KEY);
-        for (const char *name : {MEDIA_SENSE_VALUE, APIPA_VALUE})
+        ValueMap after = GetAllValues(TCPIP_KEY_PATH);
+        for (const char *name : {MEDIA_SENSE_NAME, APIPA_NAME})
         {
             others.erase(name);
             after.erase(name);
@@ -339,7 +357,7 @@ TEST_F(SettingsDialogTest, AfterASaveOnlyPagingAndAPostedSaveStillWork)
 {
     Open(ABSENT, ABSENT, NONE, 0);
     Click(IDC_SAVE);
-    ASSERT_EQ(0u, Stored(APIPA_VALUE));
+    ASSERT_EQ(0u, Stored(APIPA_NAME));
 
     EXPECT_FALSE(Enabled(IDC_SAVE));
     EXPECT_FALSE(Enabled(IDC_MEDIA_SENSE_CHANGE));
@@ -347,15 +365,15 @@ TEST_F(SettingsDialogTest, AfterASaveOnlyPagingAndAPostedSaveStillWork)
 
     Click(IDC_NEXT);
     EXPECT_EQ(1u, AppState.currentPage);
-    EXPECT_EQ(S(IDS_PAGE_MEDIA_SENSE), ControlText(Dialog(), IDC_PAGE_TEXT));
+    EXPECT_EQ(StringEntry(IDS_PAGE_MEDIA_SENSE), ControlText(Dialog(), IDC_PAGE_TEXT));
 
     /* A Save command that still arrives writes the same again. */
-    Store(APIPA_VALUE, 5);
+    Store(APIPA_NAME, 5);
     SetDlgItemTextA(Dialog(), IDC_APIPA_STATUS, "");
     Command(IDC_SAVE);
-    EXPECT_EQ(0u, Stored(APIPA_VALUE));
-    EXPECT_EQ(S(IDS_APIPA_NOW_DISABLED), ControlText(Dialog(), IDC_APIPA_STATUS));
-    EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_VALUE));
+    EXPECT_EQ(0u, Stored(APIPA_NAME));
+    EXPECT_EQ(StringEntry(IDS_APIPA_NOW_DISABLED), ControlText(Dialog(), IDC_APIPA_STATUS));
+    EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_NAME));
     EXPECT_EQ(1, AppState.exitCode);
 }
 
@@ -383,7 +401,7 @@ TEST_F(SettingsDialogTest, BackAndNextStepThroughThePagesAndWrap)
         SCOPED_TRACE(testing::Message() << "to page " << s.currentPage);
         Command(s.command);
         EXPECT_EQ(s.currentPage, AppState.currentPage);
-        EXPECT_EQ(S(s.shownText), ControlText(Dialog(), IDC_PAGE_TEXT));
+        EXPECT_EQ(StringEntry(s.shownText), ControlText(Dialog(), IDC_PAGE_TEXT));
     }
     EXPECT_FALSE(Enabled(IDC_BACK));
     EXPECT_TRUE(Enabled(IDC_NEXT));
@@ -447,7 +465,7 @@ TEST_F(SettingsDialogTest, SaveAndQuitRunWithoutTheUser)
         SCOPED_TRACE(c.what);
         Reset();
         Open(ABSENT, ABSENT, c.requestedMediaSense, NONE, c.autoSave, c.autoQuit);
-        EXPECT_EQ(c.stored, Stored(MEDIA_SENSE_VALUE));
+        EXPECT_EQ(c.stored, Stored(MEDIA_SENSE_NAME));
         EXPECT_EQ(c.ends, Ended());
         EXPECT_EQ(c.exitCode, AppState.exitCode);
         /* A save, even of nothing, leaves Save and the boxes disabled. */
@@ -466,30 +484,35 @@ TEST_F(SettingsDialogTest, AFailedWriteIsReportedAndNeverCountsAsAChange)
         DWORD error;
         UINT mediaSenseStatus, apipaStatus;
     } cases[] = {
-        {"missing key, /QUIT", true, 1, 0, 1, ERROR_FILE_NOT_FOUND, 17, 18},
-        {"missing key", true, 1, 0, 0, ERROR_FILE_NOT_FOUND, 17, 18},
-        {"denied key, /QUIT", false, 1, NONE, 1, ERROR_ACCESS_DENIED, 17, 8},
-        {"denied key", false, 1, 0, 0, ERROR_ACCESS_DENIED, 17, 18},
-        {"denied key, only APIPA", false, NONE, 0, 0, ERROR_ACCESS_DENIED, 7, 18},
+        {"missing key, /QUIT", true, 1, 0, 1, ERROR_FILE_NOT_FOUND, IDS_MEDIA_SENSE_NOT_CHANGED,
+         IDS_APIPA_NOT_CHANGED},
+        {"missing key", true, 1, 0, 0, ERROR_FILE_NOT_FOUND, IDS_MEDIA_SENSE_NOT_CHANGED,
+         IDS_APIPA_NOT_CHANGED},
+        {"denied key, /QUIT", false, 1, NONE, 1, ERROR_ACCESS_DENIED, IDS_MEDIA_SENSE_NOT_CHANGED,
+         IDS_APIPA_ENABLED},
+        {"denied key", false, 1, 0, 0, ERROR_ACCESS_DENIED, IDS_MEDIA_SENSE_NOT_CHANGED,
+         IDS_APIPA_NOT_CHANGED},
+        {"denied key, only APIPA", false, NONE, 0, 0, ERROR_ACCESS_DENIED, IDS_MEDIA_SENSE_ENABLED,
+         IDS_APIPA_NOT_CHANGED},
     };
     for (const auto &c : cases)
     {
         SCOPED_TRACE(c.what);
         Reset();
-        DeleteKey(TCPIP_PARAMETERS_KEY);
+        DeleteKey(TCPIP_KEY_PATH);
         if (!c.keyMissing)
         {
-            CreateKey(TCPIP_PARAMETERS_KEY);
-            DenyFullAccess(TCPIP_PARAMETERS_KEY);
+            CreateKey(TCPIP_KEY_PATH);
+            DenyFullAccess(TCPIP_KEY_PATH);
         }
         OpenAsStored(c.requestedMediaSense, c.requestedApipa, 1, c.autoQuit);
 
-        EXPECT_EQ(S(c.mediaSenseStatus), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
-        EXPECT_EQ(S(c.apipaStatus), ControlText(Dialog(), IDC_APIPA_STATUS));
+        EXPECT_EQ(StringEntry(c.mediaSenseStatus), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(StringEntry(c.apipaStatus), ControlText(Dialog(), IDC_APIPA_STATUS));
         EXPECT_EQ(0, AppState.exitCode);
         EXPECT_EQ(SystemErrorText(c.error), AppState.messageText);
-        EXPECT_EQ(!c.keyMissing, KeyExists(TCPIP_PARAMETERS_KEY)) << "the key is never created";
-        EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_VALUE));
+        EXPECT_EQ(!c.keyMissing, KeyExists(TCPIP_KEY_PATH)) << "the key is never created";
+        EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_NAME));
         EXPECT_FALSE(Enabled(IDC_SAVE));
         EXPECT_EQ(c.autoQuit == 1, Ended());
         if (c.autoQuit)
@@ -502,8 +525,8 @@ TEST_F(SettingsDialogTest, AFailedWriteIsReportedAndNeverCountsAsAChange)
         EXPECT_EQ(Dialog(), MessageBoxWatcher::Seen()[0].owner);
         EXPECT_EQ("Kelvra", MessageBoxWatcher::Seen()[0].title);
         EXPECT_EQ(SystemErrorText(c.error), MessageBoxWatcher::Seen()[0].text);
-        EXPECT_EQ(S(c.mediaSenseStatus), MessageBoxWatcher::Seen()[0].mediaSenseStatus);
-        EXPECT_EQ(S(c.apipaStatus), MessageBoxWatcher::Seen()[0].apipaStatus);
+        EXPECT_EQ(StringEntry(c.mediaSenseStatus), MessageBoxWatcher::Seen()[0].mediaSenseStatus);
+        EXPECT_EQ(StringEntry(c.apipaStatus), MessageBoxWatcher::Seen()[0].apipaStatus);
         EXPECT_TRUE(MessageBoxWatcher::Seen()[0].stopIcon);
         EXPECT_TRUE(MessageBoxWatcher::Seen()[0].okOnly);
     }
@@ -551,10 +574,11 @@ TEST_F(SettingsDialogTest, SaveOnAnUnsupportedPlatformWritesNothingButHonoursQui
         Reset();
         Open(0, 0, 1, 1, 1, c.autoQuit);
         EXPECT_EQ(1, AppState.changeMediaSense);
-        EXPECT_EQ(0u, Stored(MEDIA_SENSE_VALUE));
-        EXPECT_EQ(0u, Stored(APIPA_VALUE));
-        EXPECT_EQ(S(IDS_MEDIA_SENSE_NOT_SUPPORTED), ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
-        EXPECT_EQ(S(IDS_APIPA_NOT_SUPPORTED), ControlText(Dialog(), IDC_APIPA_STATUS));
+        EXPECT_EQ(0u, Stored(MEDIA_SENSE_NAME));
+        EXPECT_EQ(0u, Stored(APIPA_NAME));
+        EXPECT_EQ(StringEntry(IDS_MEDIA_SENSE_NOT_SUPPORTED),
+                  ControlText(Dialog(), IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(StringEntry(IDS_APIPA_NOT_SUPPORTED), ControlText(Dialog(), IDC_APIPA_STATUS));
         EXPECT_EQ(0, AppState.exitCode);
         EXPECT_EQ(c.ends, Ended());
         EXPECT_TRUE(MessageBoxWatcher::Seen().empty());

@@ -4,14 +4,12 @@
 
 #include "app/app_state.h"
 #include "resources/resource.h"
-#include "store/parameter_store.h"
+#include "support/app_state_helpers.h"
 #include "support/dialog_helpers.h"
 #include "support/registry_helpers.h"
 
 namespace
 {
-
-const AppStateRecord startState = AppState;
 
 /* WinMain run in-process: AppState as at start before each test, and the window class that
  * it registers taken away after. */
@@ -20,7 +18,7 @@ class WinMainTest : public testing::Test
   protected:
     void SetUp() override
     {
-        AppState = startState;
+        AppState = START_STATE;
         MessageBoxWatcher::Seen().clear();
     }
     void TearDown() override
@@ -35,14 +33,14 @@ class WinMainTest : public testing::Test
         return WinMain(instance, NULL, const_cast<char *>(tail), SW_SHOWNORMAL);
     }
     HINSTANCE module_ = NULL;
-    SavedKey saved_{TCPIP_PARAMETERS_KEY};
+    SavedKey saved_{TCPIP_KEY_PATH};
 };
 
 } // namespace
 
 TEST_F(WinMainTest, RunsTheDialogAndReturnsTheExitCode)
 {
-    DeleteValue(TCPIP_PARAMETERS_KEY, MEDIA_SENSE_VALUE);
+    DeleteValue(TCPIP_KEY_PATH, MEDIA_SENSE_NAME);
     HINSTANCE self = GetModuleHandleA(NULL);
 
     EXPECT_EQ(1, RunWinMain(self, "/MEDIASENSE=OFF /SAVE /QUIT"));

@@ -44,8 +44,9 @@ std::string StringEntry(UINT id)
     return std::string(text, length > 0 ? length : 0);
 }
 
-TemplateDialog::TemplateDialog(DLGPROC procedure)
+TemplateDialog::TemplateDialog(DLGPROC procedure, Caller where)
 {
+    CALLER_TRACE(where);
     handle_ = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_KELVRA), NULL,
                                  procedure, 0);
     EXPECT_NE(HWND(NULL), handle_) << "CreateDialogParamA failed: error " << GetLastError();

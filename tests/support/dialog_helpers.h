@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/caller.h"
+
 /* Delivers every message that is waiting, through the dialog manager as a modal loop would. */
 void PumpMessages(HWND dialog);
 
@@ -56,7 +58,7 @@ INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 class TemplateDialog
 {
   public:
-    explicit TemplateDialog(DLGPROC procedure);
+    explicit TemplateDialog(DLGPROC procedure, Caller where = Caller::current());
     ~TemplateDialog();
     TemplateDialog(const TemplateDialog &) = delete;
     TemplateDialog &operator=(const TemplateDialog &) = delete;

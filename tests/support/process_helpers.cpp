@@ -12,8 +12,9 @@ std::string ProgramDirectory()
     return directory.substr(0, directory.find_last_of('\\'));
 }
 
-ChildProcess::ChildProcess(const std::string &commandLine) : process_()
+ChildProcess::ChildProcess(const std::string &commandLine, Caller where) : process_()
 {
+    CALLER_TRACE(where);
     /* The child's standard handles lead nowhere, and this program's own are not inherited:
      * whatever the child starts, Wine's crash debugger included, must not hold the test
      * runner's pipe open once the test has ended. */
@@ -75,8 +76,9 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
 
 } // namespace
 
-HWND ChildProcess::WaitForWindow(HWND owner, DWORD timeoutMs)
+HWND ChildProcess::WaitForWindow(HWND owner, DWORD timeoutMs, Caller where)
 {
+    CALLER_TRACE(where);
     DWORD start = GetTickCount();
     do
     {
@@ -92,8 +94,9 @@ HWND ChildProcess::WaitForWindow(HWND owner, DWORD timeoutMs)
     return NULL;
 }
 
-DWORD ChildProcess::WaitForExit(DWORD timeoutMs)
+DWORD ChildProcess::WaitForExit(DWORD timeoutMs, Caller where)
 {
+    CALLER_TRACE(where);
     DWORD exitCode = 0xDEADBEEF;
     if (process_.hProcess == NULL)
         return exitCode;
@@ -104,15 +107,18 @@ DWORD ChildProcess::WaitForExit(DWORD timeoutMs)
     return exitCode;
 }
 
-DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs)
+DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs, Caller where)
 {
+    CALLER_TRACE(where);
     ChildProcess process(commandLine);
     return process.WaitForExit(timeoutMs);
 }
 
-EmulatedVersion::EmulatedVersion(const std::string &exeName, const std::string &version)
+EmulatedVersion::EmulatedVersion(const std::string &exeName, const std::string &version,
+                                 Caller where)
     : key_("Software\\Wine\\AppDefaults\\" + exeName)
 {
+    CALLER_TRACE(where);
     RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
     if (version.empty())
         return;

@@ -9,28 +9,32 @@
 
 #include <string>
 
+#include "support/caller.h"
+
 /* The folder that holds the running test program, and so the other built programs. */
 std::string ProgramDirectory();
 
 /* Starts the command line and waits for the process at most timeoutMs; returns its full exit
  * code, or fails the test and returns 0xDEADBEEF when it did not start or end in time. */
-DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs = 30000);
+DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs = 30000,
+                 Caller where = Caller::current());
 
 /* A started process, for a test that talks to its windows before it ends. Terminated, if
  * still running, when destroyed. */
 class ChildProcess
 {
   public:
-    explicit ChildProcess(const std::string &commandLine);
+    explicit ChildProcess(const std::string &commandLine, Caller where = Caller::current());
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
     /* Its first visible top-level window whose owner is owner (NULL: none), waiting for it
      * at most timeoutMs; NULL, and a test failure, when none appears. */
-    HWND WaitForWindow(HWND owner = NULL, DWORD timeoutMs = 10000);
+    HWND WaitForWindow(HWND owner = NULL, DWORD timeoutMs = 10000,
+                       Caller where = Caller::current());
     /* Its full exit code, or 0xDEADBEEF and a test failure when it does not end in time. */
-    DWORD WaitForExit(DWORD timeoutMs = 30000);
+    DWORD WaitForExit(DWORD timeoutMs = 30000, Caller where = Caller::current());
 
   private:
     PROCESS_INFORMATION process_;
@@ -41,7 +45,8 @@ class ChildProcess
 class EmulatedVersion
 {
   public:
-    EmulatedVersion(const std::string &exeName, const std::string &version);
+    EmulatedVersion(const std::string &exeName, const std::string &version,
+                    Caller where = Caller::current());
     ~EmulatedVersion();
     EmulatedVersion(const EmulatedVersion &) = delete;
     EmulatedVersion &operator=(const EmulatedVersion &) = delete;

@@ -51,8 +51,9 @@ bool KeyExists(const std::string &subkey)
     return true;
 }
 
-void CreateKey(const std::string &subkey)
+void CreateKey(const std::string &subkey, Caller where)
 {
+    CALLER_TRACE(where);
     HKEY key;
     LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS,
                                   NULL, &key, NULL);
@@ -60,16 +61,18 @@ void CreateKey(const std::string &subkey)
     RegCloseKey(key);
 }
 
-void DeleteKey(const std::string &subkey)
+void DeleteKey(const std::string &subkey, Caller where)
 {
+    CALLER_TRACE(where);
     LONG result = RegDeleteTreeA(HKEY_LOCAL_MACHINE, subkey.c_str());
     ASSERT_TRUE(result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
         << "deleting " << subkey << ": error " << result;
 }
 
 void SetRawValue(const std::string &subkey, const char *name, DWORD type,
-                 const std::vector<BYTE> &data)
+                 const std::vector<BYTE> &data, Caller where)
 {
+    CALLER_TRACE(where);
     OpenKey key(subkey, KEY_SET_VALUE);
     ASSERT_NE(HKEY(NULL), key.handle);
     LONG result = RegSetValueExA(key.handle, name, 0, type, data.empty() ? NULL : data.data(),
@@ -77,14 +80,16 @@ void SetRawValue(const std::string &subkey, const char *name, DWORD type,
     ASSERT_EQ(ERROR_SUCCESS, result) << "setting " << subkey << "\\" << name;
 }
 
-void SetDword(const std::string &subkey, const char *name, DWORD value)
+void SetDword(const std::string &subkey, const char *name, DWORD value, Caller where)
 {
+    CALLER_TRACE(where);
     const BYTE *bytes = reinterpret_cast<const BYTE *>(&value);
     SetRawValue(subkey, name, REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof(value)));
 }
 
-void DeleteValue(const std::string &subkey, const char *name)
+void DeleteValue(const std::string &subkey, const char *name, Caller where)
 {
+    CALLER_TRACE(where);
     OpenKey key(subkey, KEY_SET_VALUE);
     ASSERT_NE(HKEY(NULL), key.handle);
     LONG result = RegDeleteValueA(key.handle, name);
@@ -92,8 +97,9 @@ void DeleteValue(const std::string &subkey, const char *name)
         << "deleting " << subkey << "\\" << name << ": error " << result;
 }
 
-std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name)
+std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name, Caller where)
 {
+    CALLER_TRACE(where);
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return std::nullopt;
@@ -113,8 +119,9 @@ std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name)
     return value;
 }
 
-DWORD StoredDword(const std::string &subkey, const char *name)
+DWORD StoredDword(const std::string &subkey, const char *name, Caller where)
 {
+    CALLER_TRACE(where);
     std::optional<RawValue> value = GetRawValue(subkey, name);
     if (!value)
         return ABSENT;
@@ -125,8 +132,9 @@ DWORD StoredDword(const std::string &subkey, const char *name)
     return number;
 }
 
-ValueMap GetAllValues(const std::string &subkey)
+ValueMap GetAllValues(const std::string &subkey, Caller where)
 {
+    CALLER_TRACE(where);
     ValueMap values;
     OpenKey key(subkey, KEY_READ);
     if (key.handle == NULL)
@@ -154,8 +162,9 @@ ValueMap GetAllValues(const std::string &subkey)
     return values;
 }
 
-void DenyFullAccess(const std::string &subkey)
+void DenyFullAccess(const std::string &subkey, Caller where)
 {
+    CALLER_TRACE(where);
     /* D: protected DACL; deny Everyone (WD) set-value and create-subkey, then allow
      * Everyone read, delete and WRITE_DAC, the last so that the test can undo it. */
     const char *sddl = "D:P(D;;0x6;;;WD)(A;;0x20019;;;WD)(A;;0x50000;;;WD)";
@@ -170,9 +179,11 @@ void DenyFullAccess(const std::string &subkey)
     ASSERT_EQ(ERROR_SUCCESS, result) << "denying full access to " << subkey;
 }
 
-SavedKey::SavedKey(const std::string &subkey)
-    : subkey_(subkey), backup_("SOFTWARE\\KelvraTests\\Saved\\" + subkey), existed_(false)
+SavedKey::SavedKey(const std::string &subkey, Caller where)
+    : subkey_(subkey), backup_("SOFTWARE\\KelvraTests\\Saved\\" + subkey), existed_(false),
+      where_(where)
 {
+    CALLER_TRACE(where);
     DeleteKey(backup_);
     existed_ = KeyExists(subkey_);
     if (!existed_)
@@ -189,6 +200,7 @@ SavedKey::SavedKey(const std::string &subkey)
 
 SavedKey::~SavedKey()
 {
+    CALLER_TRACE(where_);
     DeleteKey(subkey_);
     if (!existed_)
         return;

@@ -12,6 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "support/caller.h"
+
+/* The key and the two values as an administrator's "reg query" names them. Never taken from
+ * Kelvra's own header: a misspelt name there must not agree with the tests. */
+#define TCPIP_KEY_PATH "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters"
+#define MEDIA_SENSE_NAME "DisableDHCPMediaSense"
+#define APIPA_NAME "IPAutoconfigurationEnabled"
+
 struct RawValue
 {
     DWORD type;
@@ -28,35 +36,37 @@ using ValueMap = std::map<std::string, RawValue>;
 std::string PrivateKeyPath();
 
 bool KeyExists(const std::string &subkey);
-void CreateKey(const std::string &subkey);
-void DeleteKey(const std::string &subkey);
+void CreateKey(const std::string &subkey, Caller where = Caller::current());
+void DeleteKey(const std::string &subkey, Caller where = Caller::current());
 
 void SetRawValue(const std::string &subkey, const char *name, DWORD type,
-                 const std::vector<BYTE> &data);
-void SetDword(const std::string &subkey, const char *name, DWORD value);
-void DeleteValue(const std::string &subkey, const char *name);
+                 const std::vector<BYTE> &data, Caller where = Caller::current());
+void SetDword(const std::string &subkey, const char *name, DWORD value,
+              Caller where = Caller::current());
+void DeleteValue(const std::string &subkey, const char *name, Caller where = Caller::current());
 /* The value as stored, or nothing when it is absent. */
-std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name);
+std::optional<RawValue> GetRawValue(const std::string &subkey, const char *name,
+                                    Caller where = Caller::current());
 /* A stored value that is absent, as StoredDword reports it. */
 const DWORD ABSENT = 0xA85E;
 
 /* A REG_DWORD value of 4 bytes (the test fails on any other type or size), or ABSENT. */
-DWORD StoredDword(const std::string &subkey, const char *name);
+DWORD StoredDword(const std::string &subkey, const char *name, Caller where = Caller::current());
 
 /* Every value of the key, by name. */
-ValueMap GetAllValues(const std::string &subkey);
+ValueMap GetAllValues(const std::string &subkey, Caller where = Caller::current());
 
 /* Gives the key a DACL that lets everyone read it and change its security, but denies
  * setting values and creating subkeys, so that opening it with KEY_ALL_ACCESS fails with
  * ERROR_ACCESS_DENIED: what an account without administrative rights meets. */
-void DenyFullAccess(const std::string &subkey);
+void DenyFullAccess(const std::string &subkey, Caller where = Caller::current());
 
 /* Snapshots a whole key (values and subkeys, with their security) and puts it back as it
  * was when destroyed, whatever the test did to it in between. */
 class SavedKey
 {
   public:
-    explicit SavedKey(const std::string &subkey);
+    explicit SavedKey(const std::string &subkey, Caller where = Caller::current());
     ~SavedKey();
     SavedKey(const SavedKey &) = delete;
     SavedKey &operator=(const SavedKey &) = delete;
@@ -65,6 +75,7 @@ class SavedKey
     std::string subkey_;
     std::string backup_;
     bool existed_;
+    Caller where_;
 };
 
 /* The system's text for an error code: the oracle for AppState.messageText. */
