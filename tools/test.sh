@@ -1,8 +1,11 @@
 #!/bin/sh
-# Installs what is missing, then builds Kelvra for i686 and x86_64 and runs every test on each,
-# the i686 build under 32-bit Wine and the x86_64 build under 64-bit Wine.
+# Installs what is missing, then builds Kelvra for x86_64 and i686 and runs every test on each,
+# the x86_64 build under 64-bit Wine and the i686 build, the one that ships, under 32-bit
+# Wine. The i686 build is then packed as the release, whose contents are checked and which is
+# built again at two other paths to show that it comes out the same, byte for byte.
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-packages.sh
-cmake --workflow --preset i686 --fresh
 cmake --workflow --preset x86_64 --fresh
+cmake --workflow --preset release --fresh
+tools/check-release.sh
