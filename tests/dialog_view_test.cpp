@@ -174,6 +174,7 @@ TEST_F(DialogViewTest, OperationsOnAControlTheDialogLacksDoNothing)
         {"IsControlChecked", [](HWND d) { EXPECT_EQ(0, IsControlChecked(d, NO_SUCH_CONTROL)); }},
         {"FocusControl", [](HWND d) { FocusControl(d, NO_SUCH_CONTROL); }},
     };
+    /* One control disabled, so that enabling the wrong window would show too. */
     EnableControl(Dialog(), IDC_SAVE, 0);
     PumpMessages(Dialog());
     for (const auto &c : cases)
