@@ -7,8 +7,8 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 "$top/tools/install-packages.sh"
-cmake --preset x86_64 >/dev/null
-cmake --build --preset x86_64 --target Kelvra >/dev/null
+cmake --preset i686 >/dev/null
+cmake --build --preset i686 --target Kelvra >/dev/null
 
 export WINEPREFIX="$top/build/screenshot-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tools/wine-prefix.sh "$WINEPREFIX"
@@ -26,7 +26,7 @@ key='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
 wine reg delete "$key" /v DisableDHCPMediaSense /f >/dev/null 2>&1 || true
 wine reg delete "$key" /v IPAutoconfigurationEnabled /f >/dev/null 2>&1 || true
 
-wine explorer /desktop=shot,800x600 build/x86_64/bin/Kelvra.exe &
+wine explorer /desktop=shot,800x600 build/i686/bin/Kelvra.exe &
 for _ in $(seq 1 100); do
     xwininfo -root -tree 2>/dev/null | grep -q '"Kelvra"' && break
     sleep 0.2
