@@ -13,7 +13,7 @@
 using Caller = std::source_location;
 
 #define CALLER_TRACE(where)                                                                        \
-    const testing::ScopedTrace callerTrace((where).file_name(), int((where).line()),              \
+    const testing::ScopedTrace callerTrace((where).file_name(), int((where).line()),               \
                                            "called from here")
 
 #endif
