@@ -51,8 +51,7 @@ echo "$zip: $(wc -c <"$zip") bytes, SHA-256 $(sha256sum "$zip" | cut -d' ' -f1);
 cmake --preset x86_64 >/dev/null
 cmake --build --preset x86_64 --target Kelvra >/dev/null
 for copy in "$work/a/kelvra" "$work/somewhere/much/deeper/kelvra-again"; do
-    mkdir -p "$copy"
-    git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - | tar -xf - -C "$copy"
+    tools/copy-tree.sh "$copy"
     cp -a .git "$copy/.git"
     (
         cd "$copy"

@@ -11,8 +11,7 @@ copy="$top/build/mutants/src"
 "$top/tools/install-packages.sh"
 
 rm -rf "$copy"
-mkdir -p "$copy"
-(cd "$top" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - | tar -xf - -C "$copy")
+"$top/tools/copy-tree.sh" "$copy"
 cd "$copy"
 git init -q && git add -A && git -c user.name=mutants -c user.email=mutants@localhost commit -qm base
 cmake --preset "$arch" >/dev/null
