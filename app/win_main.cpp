@@ -38,7 +38,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_KELVRA), NULL, SettingsDialogProc, 0) == -1)
     {
         FormatErrorText(GetLastError());
-        MessageBoxA(NULL, AppState.messageText, "Kelvra: Fatal Error", MB_ICONERROR | MB_TOPMOST);
+        /* /QUIT promises a run without user interaction: a startup script must not wait for a
+         * click that nobody can give. The exit code of 0 then tells that nothing was saved. */
+        if (AppState.autoQuit != 1)
+            MessageBoxA(NULL, AppState.messageText, "Kelvra: Fatal Error",
+                        MB_ICONERROR | MB_TOPMOST);
     }
     return AppState.exitCode;
 }

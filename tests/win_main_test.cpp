@@ -18,12 +18,18 @@ class WinMainTest : public testing::Test
   protected:
     void SetUp() override
     {
-        AppState = START_STATE;
-        MessageBoxWatcher::Seen().clear();
+        Reset();
     }
     void TearDown() override
     {
         UnregisterClassA("DlgClass", module_);
+    }
+    /* AppState as at start, no box seen, and no class left from an earlier run. */
+    void Reset()
+    {
+        UnregisterClassA("DlgClass", module_);
+        AppState = START_STATE;
+        MessageBoxWatcher::Seen().clear();
     }
     /* WinMain, with any message box that comes up noted and dismissed. */
     int RunWinMain(HINSTANCE instance, const char *tail)
@@ -79,7 +85,7 @@ TEST_F(WinMainTest, WhenTheClassCannotBeRegisteredItStopsAtOnce)
     EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
 }
 
-TEST_F(WinMainTest, WhenTheDialogCannotBeCreatedTheErrorIsShown)
+TEST_F(WinMainTest, WhenTheDialogCannotBeCreatedTheErrorIsShownUnlessUnattended)
 {
     /* A module without dialog template 101; what the platform says about it is the oracle. */
     HINSTANCE noDialogs = GetModuleHandleA("ntdll.dll");
@@ -88,16 +94,38 @@ TEST_F(WinMainTest, WhenTheDialogCannotBeCreatedTheErrorIsShown)
     DWORD error = GetLastError();
     ASSERT_NE(0xdeadbeefu, error);
 
-    EXPECT_EQ(0, RunWinMain(noDialogs, "/MEDIASENSE=OFF /SAVE /QUIT"));
+    const struct
+    {
+        const char *tail;
+        bool boxShown;
+    } cases[] = {
+        {"", true},
+        {"/MEDIASENSE=OFF /SAVE", true},
+        /* an unattended run must never wait for a click */
+        {"/QUIT", false},
+        {"/MEDIASENSE=OFF /SAVE /QUIT", false},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "tail \"" << c.tail << "\"");
+        Reset();
 
-    EXPECT_EQ(SystemErrorText(error), AppState.messageText);
-    ASSERT_EQ(1u, MessageBoxWatcher::Seen().size());
-    const SeenBox &box = MessageBoxWatcher::Seen()[0];
-    EXPECT_EQ(HWND(NULL), box.owner);
-    EXPECT_EQ("Kelvra: Fatal Error", box.title);
-    EXPECT_EQ(SystemErrorText(error), box.text);
-    EXPECT_TRUE(box.stopIcon);
-    EXPECT_TRUE(box.okOnly);
-    /* MB_TOPMOST cannot be seen here: Wine's message box ignores it, where Windows gives the
-     * box WS_EX_TOPMOST. */
+        EXPECT_EQ(0, RunWinMain(noDialogs, c.tail));
+
+        EXPECT_EQ(SystemErrorText(error), AppState.messageText);
+        if (!c.boxShown)
+        {
+            EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
+            continue;
+        }
+        ASSERT_EQ(1u, MessageBoxWatcher::Seen().size());
+        const SeenBox &box = MessageBoxWatcher::Seen()[0];
+        EXPECT_EQ(HWND(NULL), box.owner);
+        EXPECT_EQ("Kelvra: Fatal Error", box.title);
+        EXPECT_EQ(SystemErrorText(error), box.text);
+        EXPECT_TRUE(box.stopIcon);
+        EXPECT_TRUE(box.okOnly);
+        /* MB_TOPMOST cannot be seen here: Wine's message box ignores it, where Windows gives the
+         * box WS_EX_TOPMOST. */
+    }
 }
