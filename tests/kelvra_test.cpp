@@ -12,6 +12,7 @@
 
 #include "resources/resource.h"
 #include "support/dialog_helpers.h"
+#include "support/icon_probe.h"
 #include "support/process_helpers.h"
 #include "support/registry_helpers.h"
 
@@ -66,7 +67,67 @@ class KelvraTest : public testing::Test
     SavedKey saved_{TCPIP_KEY_PATH};
 };
 
+/* The fingerprint of the icon that the class of another process's window shows, asked of that
+ * window's own thread through icon_probe.dll; 0 when it shows none, 0xDEADBEEF and a test
+ * failure when no answer comes. */
+DWORD ShownClassIcon(HWND window, Caller where = Caller::current())
+{
+    CALLER_TRACE(where);
+    HMODULE probe = LoadLibraryA((ProgramDirectory() + "\\icon_probe.dll").c_str());
+    HOOKPROC hook = (HOOKPROC)(void *)GetProcAddress(probe, ICON_PROBE_HOOK);
+    if (hook == NULL)
+    {
+        ADD_FAILURE() << "cannot load icon_probe.dll: error " << GetLastError();
+        return 0xDEADBEEF;
+    }
+    HHOOK hooked =
+        SetWindowsHookExA(WH_GETMESSAGE, hook, probe, GetWindowThreadProcessId(window, NULL));
+    EXPECT_NE(HHOOK(NULL), hooked) << "error " << GetLastError();
+
+    MSG answer;
+    PeekMessageA(&answer, NULL, 0, 0, PM_NOREMOVE); /* this thread needs a queue for the answer */
+    PostMessageA(window, RegisterWindowMessageA(ICON_PROBE_QUESTION), GetCurrentThreadId(), 0);
+    DWORD fingerprint = 0xDEADBEEF;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10))
+    {
+        if (PeekMessageA(&answer, NULL, ICON_PROBE_ANSWER, ICON_PROBE_ANSWER, PM_REMOVE))
+        {
+            fingerprint = (DWORD)answer.wParam;
+            break;
+        }
+    }
+    EXPECT_NE(0xDEADBEEFu, fingerprint) << "no answer from the window's thread";
+    UnhookWindowsHookEx(hooked);
+    FreeLibrary(probe);
+    return fingerprint;
+}
+
 } // namespace
+
+TEST_F(KelvraTest, ItsDialogIsKelvrasOwnAndShowsKelvrasIcon)
+{
+    Prepare(KEY_NORMAL, ABSENT, ABSENT);
+    ChildProcess kelvra("\"" + Exe() + "\"");
+    HWND dialog = kelvra.WaitForWindow();
+    ASSERT_NE(HWND(NULL), dialog);
+
+    /* The dialog belongs to Kelvra.exe's module, as the window manager records it. */
+    HMODULE exe = kelvra.ExeModule();
+    EXPECT_NE(HMODULE(NULL), exe);
+    EXPECT_EQ(exe, (HMODULE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+
+    /* Its title bar shows the small image of icon 101 of Kelvra.exe, read here from the file. */
+    HMODULE file = LoadLibraryExA(Exe().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(HMODULE(NULL), file);
+    HICON expected = (HICON)LoadImageA(file, MAKEINTRESOURCEA(101), IMAGE_ICON, 16, 16, 0);
+    ASSERT_NE(HICON(NULL), expected);
+    EXPECT_EQ(IconFingerprint(expected), ShownClassIcon(dialog));
+    DestroyIcon(expected);
+    FreeLibrary(file);
+
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, kelvra.WaitForExit());
+}
 
 TEST_F(KelvraTest, ScriptedRunsSaveWhatTheyAskAndSayIt)
 {

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,24 @@ DWORD ChildProcess::WaitForExit(DWORD timeoutMs, Caller where)
     else
         EXPECT_TRUE(GetExitCodeProcess(process_.hProcess, &exitCode));
     return exitCode;
+}
+
+HMODULE ChildProcess::ExeModule(Caller where)
+{
+    CALLER_TRACE(where);
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_.dwProcessId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+    {
+        ADD_FAILURE() << "cannot list the modules of the process: error " << GetLastError();
+        return NULL;
+    }
+    /* The executable comes first in the list. */
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof(module);
+    HMODULE exe = Module32First(snapshot, &module) ? module.hModule : NULL;
+    CloseHandle(snapshot);
+    EXPECT_NE(HMODULE(NULL), exe) << "the process has no modules";
+    return exe;
 }
 
 DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs, Caller where)
