@@ -118,13 +118,34 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         {"/ SAVE", {NONE, NONE, 0, 0}},
         {"/MEDIASENSE= OFF", {NONE, NONE, 0, 0}},
         {"/MEDIA=OFF /APIPA ON /QUITE", {NONE, NONE, 0, 1}},
-        /* a later option overrides; a missing or unknown value leaves the earlier one */
-        {"/MEDIASENSE=ON /MEDIASENSE=OFF", {1, NONE, 0, 0}},
-        {"/APIPA=OFF /APIPA=", {NONE, 0, 0, 0}},
-        {"/APIPA=ON /APIPA=MAYBE", {NONE, 1, 0, 0}},
         /* a lone '/' at the end */
         {"/", {NONE, NONE, 0, 0}},
         {"/SAVE /", {NONE, NONE, 1, 0}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.expected, ParsedRequests(c.tail)) << "tail \"" << c.tail << "\"";
+}
+
+TEST(CommandLineTest, ForEachSettingTheLastRequestWins)
+{
+    /* The same rows for both settings: a later value overrides an earlier one in either order,
+     * other options between them change nothing, and a missing or unknown value leaves the
+     * earlier one. */
+    const struct
+    {
+        const char *tail;
+        Requests expected;
+    } cases[] = {
+        {"/MEDIASENSE=ON /MEDIASENSE=OFF", {1, NONE, 0, 0}},
+        {"/MEDIASENSE=OFF /MEDIASENSE=ON", {0, NONE, 0, 0}},
+        {"/MEDIASENSE=OFF /SAVE /APIPA=ON /MEDIASENSE=ON", {0, 1, 1, 0}},
+        {"/MEDIASENSE=OFF /MEDIASENSE=", {1, NONE, 0, 0}},
+        {"/MEDIASENSE=ON /MEDIASENSE=MAYBE", {0, NONE, 0, 0}},
+        {"/APIPA=ON /APIPA=OFF", {NONE, 0, 0, 0}},
+        {"/APIPA=OFF /APIPA=ON", {NONE, 1, 0, 0}},
+        {"/APIPA=OFF /SAVE /MEDIASENSE=ON /APIPA=ON", {0, 1, 1, 0}},
+        {"/APIPA=OFF /APIPA=", {NONE, 0, 0, 0}},
+        {"/APIPA=ON /APIPA=MAYBE", {NONE, 1, 0, 0}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.expected, ParsedRequests(c.tail)) << "tail \"" << c.tail << "\"";
