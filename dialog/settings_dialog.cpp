@@ -49,6 +49,15 @@ static BOOL IsChangeRequested(LONG requested, DWORD stored)
     return requested != NOT_REQUESTED && requested != SettingState(stored);
 }
 
+/* Decided here alone: until a save, Save is offered exactly while a setting is marked for
+ * change, on a system where settings can be saved. */
+static void UpdateSaveButton(HWND dialog)
+{
+    BOOL anyMarked = AppState.changeMediaSense == 1 || AppState.changeApipa == 1;
+
+    EnableControl(dialog, IDC_SAVE, AppState.platformSupported == 1 && anyMarked);
+}
+
 /* Reads both settings and shows them, marks what the command line asked for, shows page 0. */
 static void InitSettingsPanel(HWND dialog)
 {
@@ -65,7 +74,6 @@ static void InitSettingsPanel(HWND dialog)
 
     AppState.changeMediaSense = 0;
     AppState.changeApipa = 0;
-    EnableControl(dialog, IDC_SAVE, 0);
     /* Marked even where nothing can be saved, so that /SAVE behaves the same everywhere. */
     if (IsChangeRequested(AppState.requestedDisableMediaSense, AppState.disableMediaSense))
         AppState.changeMediaSense = 1;
@@ -96,39 +104,28 @@ static void InitSettingsPanel(HWND dialog)
             CheckControl(dialog, IDC_MEDIA_SENSE_CHANGE);
         if (AppState.changeApipa == 1)
             CheckControl(dialog, IDC_APIPA_CHANGE);
-        if (AppState.changeMediaSense == 1 || AppState.changeApipa == 1)
-            EnableControl(dialog, IDC_SAVE, 1);
     }
+    UpdateSaveButton(dialog);
 
     AppState.currentPage = 0;
     ShowPage(dialog, 0);
 }
 
-/* A click on a check box marks or unmarks its setting; Save is enabled while any is marked. */
+/* A click on a check box marks or unmarks its setting. */
 static void OnChangeBoxClicked(HWND dialog, int controlId)
 {
     BOOL *change =
         controlId == IDC_MEDIA_SENSE_CHANGE ? &AppState.changeMediaSense : &AppState.changeApipa;
-    BOOL *otherChange =
-        controlId == IDC_MEDIA_SENSE_CHANGE ? &AppState.changeApipa : &AppState.changeMediaSense;
 
-    if (IsControlChecked(dialog, controlId) == 1)
-    {
-        *change = 1;
-        EnableControl(dialog, IDC_SAVE, 1);
-    }
-    else
-    {
-        *change = 0;
-        if (*otherChange == 0)
-            EnableControl(dialog, IDC_SAVE, 0);
-    }
+    *change = IsControlChecked(dialog, controlId) == 1;
+    UpdateSaveButton(dialog);
 }
 
-/* Writes the opposite of the setting's state and shows the outcome in its status line.
- * Returns 1 when the value was written. */
+/* Writes the opposite of the stored value's state and shows the outcome in the status line:
+ * writtenOneText when 1 was written, writtenZeroText when 0 was. Returns 1 when the value was
+ * written. */
 static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int statusId,
-                        UINT nowOnText, UINT nowOffText, UINT failedText)
+                        UINT writtenOneText, UINT writtenZeroText, UINT failedText)
 {
     DWORD newValue = SettingState(stored) == 1 ? 0 : 1;
 
@@ -137,7 +134,7 @@ static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int st
         SetControlText(dialog, statusId, failedText);
         return 0;
     }
-    SetControlText(dialog, statusId, newValue == 1 ? nowOnText : nowOffText);
+    SetControlText(dialog, statusId, newValue == 1 ? writtenOneText : writtenZeroText);
     return 1;
 }
 
@@ -155,7 +152,6 @@ static void SaveChanges(HWND dialog)
         EnableControl(dialog, IDC_MEDIA_SENSE_CHANGE, 0);
         EnableControl(dialog, IDC_APIPA_CHANGE, 0);
 
-        /* DisableDHCPMediaSense is 1 when Media Sense is off: "on" means "now disabled". */
         if (AppState.changeMediaSense == 1)
         {
             if (SaveSetting(dialog, MEDIA_SENSE_VALUE, AppState.disableMediaSense,
@@ -239,8 +235,11 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         }
 
         case WM_SYSCOMMAND:
-            /* Compared whole: only the exact close command that Exit and /QUIT post, and the
-             * title bar's close button sends, ends the dialog. */
+            /* Compared whole, not masked with 0xFFF0 as system commands usually are, on purpose:
+             * the exact value is what Exit, /QUIT and the title bar's close button send, and a
+             * variant with low bits set falls to the dialog manager, which turns it into an
+             * IDCANCEL that Kelvra ignores. Masking would end the dialog on commands that never
+             * ended it. */
             if (wParam == SC_CLOSE)
             {
                 EndDialog(dialog, IDCANCEL);

@@ -3,7 +3,7 @@
 # Wine comes in both widths: the i686 build, the one that ships, runs under 32-bit Wine.
 set -eu
 packages="wine wine64 wine32:i386 fonts-wine g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-binutils-mingw-w64 cmake ninja-build googletest xvfb xauth x11-utils imagemagick hyperfine
+binutils-mingw-w64 cmake ninja-build googletest xvfb xauth x11-utils imagemagick
 python3 unzip"
 
 sudo=""

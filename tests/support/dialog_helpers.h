@@ -43,7 +43,7 @@ class MessageBoxWatcher
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher &) = delete;
     MessageBoxWatcher &operator=(const MessageBoxWatcher &) = delete;
-    /* Every box seen since the last Clear(), by any watcher. */
+    /* Every box that any watcher has seen since the test last emptied this list. */
     static std::vector<SeenBox> &Seen();
 
   private:
