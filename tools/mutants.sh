@@ -1,6 +1,7 @@
 #!/bin/sh
-# Puts small faults into a copy of the product, one at a time, and shows which tests catch
-# each: the faults that a test agreeing with the product's own constants would let through.
+# Puts small faults into a copy of the product, one at a time, and shows what catches each: the
+# build, the binary checks or a test. The faults are those that a test agreeing with the
+# product's own constants would let through, and those that once went unseen by every test.
 # Fails if any fault goes uncaught.
 #   tools/mutants.sh [x86_64|i686]
 # The copy and its build live in build/mutants; the working tree is never changed.
@@ -17,20 +18,26 @@ git init -q && git add -A && git -c user.name=mutants -c user.email=mutants@loca
 cmake --preset "$arch" >/dev/null
 cmake --build --preset "$arch" >/dev/null
 
-# file # perl substitution # what the fault is
-mutants='store/parameter_store.h#s/"DisableDHCPMediaSense"/"DisableDHCPMediaSens"/#a misspelt value name
-resources/resource.h#s/IDC_SAVE 1008/IDC_SAVE 1009/#Save renumbered
-resources/kelvra.rc#s/DS_SETFONT \| DS_CENTER \|/DS_SETFONT |/#the dialog no longer centred
-app/process_entry.cpp#s/CommandLineTail\(GetCommandLineA\(\)\)/GetCommandLineA()/#WinMain handed the whole command line
-store/parameter_store.cpp#s/BYTE data\[4\] = \{0, 0, 0, 0\};/BYTE data[4];/#the read buffer not zeroed
-dialog/dialog_view.cpp#s/if \(control != NULL\)\n        EnableWindow/EnableWindow/#EnableControl without its lookup check'
+# builds # file # perl substitution # what the fault is ("all" builds, or only the one named)
+mutants='all#store/parameter_store.h#s/"DisableDHCPMediaSense"/"DisableDHCPMediaSens"/#a misspelt value name
+all#resources/resource.h#s/IDC_SAVE 1008/IDC_SAVE 1009/#Save renumbered
+all#resources/kelvra.rc#s/DS_SETFONT \| DS_CENTER \|/DS_SETFONT |/#the dialog no longer centred
+all#app/process_entry.cpp#s/CommandLineTail\(GetCommandLineA\(\)\)/GetCommandLineA()/#WinMain handed the whole command line
+all#store/parameter_store.cpp#s/BYTE data\[4\] = \{0, 0, 0, 0\};/BYTE data[4];/#the read buffer not zeroed
+all#dialog/dialog_view.cpp#s/if \(control != NULL\)\n        EnableWindow/EnableWindow/#EnableControl without its lookup check
+all#app/command_line.cpp#s/MatchKeyword\("(ON|OFF)", cursor\)\)(\n\s+AppState\.requestedApipaEnabled)/MatchKeyword("$1", cursor) \&\& AppState.requestedApipaEnabled == NOT_REQUESTED)$2/g#the first APIPA request wins
+all#app/process_entry.cpp#s/WinMain\(GetModuleHandleA\(NULL\), NULL/WinMain(NULL, NULL/#WinMain handed no module
+i686#app/process_entry.cpp#s/void WinMainCRTStartup/void WINAPI WinMainCRTStartup/#the process entry declared WINAPI
+all#app/process_entry.cpp#s/void WinMainCRTStartup/void WinMainStartup/#the process entry renamed
+all#app/win_main.cpp#s/if \(AppState.autoQuit != 1\)\n\s+MessageBoxA/MessageBoxA/#the fatal box shown under /QUIT'
 
-printf '%s\n' "$mutants" | while IFS='#' read -r file substitution what; do
+printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
+    [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
     perl -0pi -e "$substitution" "$file"
     if git diff --quiet; then
         echo "NOT APPLIED: $what ($file)"
     elif ! cmake --build --preset "$arch" >../build.log 2>&1; then
-        echo "caught by the build: $what"
+        echo "caught by the build: $what, by: $(grep -m 1 'error\|not defined' ../build.log)"
     else
         failed=$(ctest --test-dir "build/$arch" -j2 2>/dev/null |
             sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Failed)$/\1/p' | tr '\n' ' ')
@@ -41,5 +48,9 @@ printf '%s\n' "$mutants" | while IFS='#' read -r file substitution what; do
         fi
     fi
     git checkout -q -- "$file"
+    # A failed build can leave an object written in the same clock tick as the file put back
+    # here, and the build tool would then take that object, made from the fault, as up to date.
+    sleep 1
+    touch "$file"
 done | tee ../results.txt
 ! grep -q "^MISSED\\|^NOT APPLIED" ../results.txt
