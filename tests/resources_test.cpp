@@ -15,6 +15,17 @@ namespace
 const WORD LANGUAGE_STRINGS = MAKELANGID(LANG_DANISH, SUBLANG_DANISH_DENMARK); /* 0x0406 */
 const WORD LANGUAGE_DIALOG = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);     /* 0x0409 */
 
+/* The version that project() in CMakeLists.txt names, where a bump is the one edit. */
+const WORD VERSION[4] = {KELVRA_VERSION_MAJOR, KELVRA_VERSION_MINOR, KELVRA_VERSION_PATCH,
+                         KELVRA_VERSION_TWEAK};
+
+/* The version as the version block's strings write it: "1, 0, 0, 2" for 1.0.0.2. */
+std::string VersionText()
+{
+    return std::to_string(VERSION[0]) + ", " + std::to_string(VERSION[1]) + ", " +
+           std::to_string(VERSION[2]) + ", " + std::to_string(VERSION[3]);
+}
+
 /* The resources are checked as they were linked into Kelvra.exe, which lies beside this
  * program, through the platform's own resource functions. */
 std::string ModulePath()
@@ -209,15 +220,16 @@ TEST(ResourcesTest, VersionBlockNamesTheProduct)
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", (void **)&fixed, &length));
     ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
     EXPECT_EQ(VS_FFI_SIGNATURE, fixed->dwSignature);
-    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
-    EXPECT_EQ(0x00000002u, fixed->dwFileVersionLS);
-    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
-    EXPECT_EQ(0x00000002u, fixed->dwProductVersionLS);
+    EXPECT_EQ(DWORD(MAKELONG(VERSION[1], VERSION[0])), fixed->dwFileVersionMS);
+    EXPECT_EQ(DWORD(MAKELONG(VERSION[3], VERSION[2])), fixed->dwFileVersionLS);
+    EXPECT_EQ(DWORD(MAKELONG(VERSION[1], VERSION[0])), fixed->dwProductVersionMS);
+    EXPECT_EQ(DWORD(MAKELONG(VERSION[3], VERSION[2])), fixed->dwProductVersionLS);
     EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask);
     EXPECT_EQ(0u, fixed->dwFileFlags);
     EXPECT_EQ(0x40004u, fixed->dwFileOS);
     EXPECT_EQ(1u, fixed->dwFileType);
 
+    const std::string version = VersionText();
     const struct
     {
         const char *name;
@@ -226,13 +238,13 @@ TEST(ResourcesTest, VersionBlockNamesTheProduct)
         {"Comments", ""},
         {"CompanyName", "Fennick"},
         {"FileDescription", "Kelvra"},
-        {"FileVersion", "1, 0, 0, 2"},
+        {"FileVersion", version.c_str()},
         {"InternalName", "Kelvra"},
         {"LegalTrademarks", ""},
         {"OriginalFilename", "Kelvra.exe"},
         {"PrivateBuild", ""},
         {"ProductName", "Fennick Kelvra"},
-        {"ProductVersion", "1, 0, 0, 2"},
+        {"ProductVersion", version.c_str()},
         {"SpecialBuild", ""},
     };
     for (const auto &e : entries)
