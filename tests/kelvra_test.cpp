@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,7 +105,145 @@ DWORD ShownClassIcon(HWND window, Caller where = Caller::current())
     return fingerprint;
 }
 
+/* A document for administrators as a reader takes it in: Markdown's code marks dropped, and
+ * every run of blanks and line breaks one blank, so that a quote may wrap where the document
+ * wraps. */
+std::string DocumentText(const std::string &path, Caller where = Caller::current())
+{
+    CALLER_TRACE(where);
+    std::ifstream file(std::string(KELVRA_SOURCE_DIR) + "/" + path, std::ios::binary);
+    EXPECT_TRUE(file.good()) << "cannot read " << path;
+    std::ostringstream content;
+    content << file.rdbuf();
+    std::string text;
+    for (char c : content.str())
+    {
+        if (c == '`')
+            continue;
+        bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        if (!blank)
+            text += c;
+        else if (!text.empty() && text.back() != ' ')
+            text += ' ';
+    }
+    return text;
+}
+
 } // namespace
+
+TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
+{
+    const char *const documents[] = {"README.md", "docs/README.txt"};
+    const bool CLOSES_ITSELF = false, USER_CLOSES = true;
+    const struct
+    {
+        const char *quote; /* as both documents give it */
+        const char *tail;  /* what is run: the quote's own options when the quote is a command */
+        DWORD mediaSense, apipa;
+        bool userCloses; /* the example leaves the dialog open, and the test closes it */
+        DWORD exitCode;
+        DWORD mediaSenseAfter, apipaAfter;
+    } cases[] = {
+        /* the examples */
+        {"Kelvra /MEDIASENSE=OFF /SAVE /QUIT", NULL, ABSENT, ABSENT, CLOSES_ITSELF, 1, 1, ABSENT},
+        {"Kelvra /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT", NULL, ABSENT, ABSENT, CLOSES_ITSELF, 1, 1,
+         0},
+        {"Kelvra /APIPA=ON /SAVE", NULL, ABSENT, 0, USER_CLOSES, 1, ABSENT, 1},
+        {"Kelvra /MEDIASENSE=OFF", NULL, ABSENT, ABSENT, USER_CLOSES, 0, ABSENT, ABSENT},
+        {"Kelvra /QUIT", NULL, 1, 0, CLOSES_ITSELF, 0, 1, 0},
+        /* the startup script, once to change and once after the restart; the scheduled job */
+        {"\\\\dc01\\netlogon\\Kelvra.exe /MEDIASENSE=OFF /SAVE /QUIT", NULL, 0, ABSENT,
+         CLOSES_ITSELF, 1, 1, ABSENT},
+        {"\\\\dc01\\netlogon\\Kelvra.exe /MEDIASENSE=OFF /SAVE /QUIT", NULL, 1, ABSENT,
+         CLOSES_ITSELF, 0, 1, ABSENT},
+        {"\"C:\\WINDOWS\\Kelvra.exe /MEDIASENSE=OFF /SAVE /QUIT\"", NULL, ABSENT, ABSENT,
+         CLOSES_ITSELF, 1, 1, ABSENT},
+        /* how options match */
+        {"/MEDIASENSE=OFF/SAVE/QUIT works", "/MEDIASENSE=OFF/SAVE/QUIT", ABSENT, ABSENT,
+         CLOSES_ITSELF, 1, 1, ABSENT},
+        {"/SAVED acts as /SAVE", "/MEDIASENSE=OFF /SAVED /QUIT", ABSENT, ABSENT, CLOSES_ITSELF, 1,
+         1, ABSENT},
+        {"/QUITTING as /QUIT", "/MEDIASENSE=OFF /QUITTING", ABSENT, ABSENT, CLOSES_ITSELF, 0,
+         ABSENT, ABSENT},
+        {"/MEDIASENSE=ONX asks for ON", "/MEDIASENSE=ONX /SAVE /QUIT", 1, ABSENT, CLOSES_ITSELF, 1,
+         0, ABSENT},
+        {"/APIPA=OFFICE for OFF", "/APIPA=OFFICE /SAVE /QUIT", ABSENT, ABSENT, CLOSES_ITSELF, 1,
+         ABSENT, 0},
+        {"asks for nothing: /APIPA=1", "/APIPA=1 /SAVE /QUIT", ABSENT, 0, CLOSES_ITSELF, 0, ABSENT,
+         0},
+        {"or /APIPA= alone", "/APIPA= /SAVE /QUIT", ABSENT, 0, CLOSES_ITSELF, 0, ABSENT, 0},
+        {"/SAVEQUIT acts as /SAVE /QUIT", "/MEDIASENSE=OFF /SAVEQUIT", ABSENT, ABSENT,
+         CLOSES_ITSELF, 1, 1, ABSENT},
+        {"/APIPA=SAVE as /SAVE", "/MEDIASENSE=OFF /APIPA=SAVE /QUIT", ABSENT, 0, CLOSES_ITSELF, 1,
+         1, 0},
+        {"/QUITSAVE is only /QUIT", "/MEDIASENSE=OFF /QUITSAVE", ABSENT, ABSENT, CLOSES_ITSELF, 0,
+         ABSENT, ABSENT},
+        {"/MEDIASENSE=ON/APIPA=OFF asks for both", "/MEDIASENSE=ON/APIPA=OFF /SAVE /QUIT", 1, 1,
+         CLOSES_ITSELF, 1, 0, 0},
+        {"/MEDIASENSE=ONAPIPA=OFF only for Media Sense", "/MEDIASENSE=ONAPIPA=OFF /SAVE /QUIT", 1,
+         1, CLOSES_ITSELF, 1, 0, 1},
+        {"does not know (/HELP)", "/MEDIASENSE=OFF /HELP /SAVE /QUIT", ABSENT, ABSENT,
+         CLOSES_ITSELF, 1, 1, ABSENT},
+        {"(-SAVE,", "/MEDIASENSE=OFF -SAVE /QUIT", ABSENT, ABSENT, CLOSES_ITSELF, 0, ABSENT,
+         ABSENT},
+        {"or / SAVE)", "/MEDIASENSE=OFF / SAVE /QUIT", ABSENT, ABSENT, CLOSES_ITSELF, 0, ABSENT,
+         ABSENT},
+        {"/APIPA=OFF /APIPA=ON asks for ON", "/APIPA=OFF /APIPA=ON /SAVE /QUIT", ABSENT, ABSENT,
+         CLOSES_ITSELF, 0, ABSENT, ABSENT},
+    };
+
+    /* Every command that a document gives is one of the rows. */
+    const std::regex command("\\S*Kelvra(\\.exe)?( /\\S+)+");
+    for (const char *document : documents)
+    {
+        std::string text = DocumentText(document);
+        for (std::sregex_iterator found(text.begin(), text.end(), command), end; found != end;
+             ++found)
+        {
+            std::string given = found->str();
+            bool tested =
+                std::any_of(std::begin(cases), std::end(cases),
+                            [&](const auto &c)
+                            { return std::string(c.quote).find(given) != std::string::npos; });
+            EXPECT_TRUE(tested) << document << " gives \"" << given << "\", which no row runs";
+        }
+    }
+
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "the documents' \"" << c.quote << "\"");
+        for (const char *document : documents)
+            EXPECT_NE(std::string::npos, DocumentText(document).find(c.quote))
+                << document << " no longer says it";
+        std::string tail;
+        if (c.tail != NULL)
+            tail = c.tail;
+        else
+        {
+            std::string quote = c.quote;
+            size_t name = quote.find("Kelvra");
+            ASSERT_NE(std::string::npos, name);
+            tail = quote.substr(quote.find(' ', name) + 1);
+            if (tail.back() == '"')
+                tail.pop_back();
+        }
+
+        Prepare(KEY_NORMAL, c.mediaSense, c.apipa);
+        std::string commandLine = "\"" + Exe() + "\" " + tail;
+        if (c.userCloses)
+        {
+            ChildProcess kelvra(commandLine);
+            HWND dialog = kelvra.WaitForWindow();
+            /* the title bar's close button, once what the dialog posted itself has run */
+            PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            EXPECT_EQ(c.exitCode, kelvra.WaitForExit());
+        }
+        else
+            EXPECT_EQ(c.exitCode, RunProcess(commandLine, 10000));
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+        EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
+    }
+}
 
 TEST_F(KelvraTest, ItsDialogIsKelvrasOwnAndShowsKelvrasIcon)
 {
@@ -147,10 +288,15 @@ TEST_F(KelvraTest, ScriptedRunsSaveWhatTheyAskAndSayIt)
         {"/mediasense=off /apipa=off /quit", "", KEY_NORMAL, ABSENT, ABSENT, 0, ABSENT, ABSENT},
         {"/MEDIASENSE=OFF/APIPA=OFF/SAVEQUIT", "", KEY_NORMAL, 0, 1, 1, 1, 0},
         {"/SAVE /QUIT", "", KEY_NORMAL, 1, 0, 0, 1, 0},
+        /* every system that the documents name */
+        {"/APIPA=ON /SAVE /QUIT", "win95", KEY_NORMAL, ABSENT, 0, 0, ABSENT, 0},
         {"/APIPA=ON /SAVE /QUIT", "win98", KEY_NORMAL, ABSENT, 0, 0, ABSENT, 0},
+        {"/APIPA=ON /SAVE /QUIT", "winme", KEY_NORMAL, ABSENT, 0, 0, ABSENT, 0},
         {"/APIPA=ON /SAVE /QUIT", "nt40", KEY_NORMAL, ABSENT, 0, 0, ABSENT, 0},
         {"/APIPA=ON /SAVE /QUIT", "win2k", KEY_NORMAL, ABSENT, 0, 1, ABSENT, 1},
         {"/APIPA=ON /SAVE /QUIT", "winxp", KEY_NORMAL, ABSENT, 0, 1, ABSENT, 1},
+        {"/APIPA=ON /SAVE /QUIT", "win2003", KEY_NORMAL, ABSENT, 0, 1, ABSENT, 1},
+        {"/APIPA=ON /SAVE /QUIT", "vista", KEY_NORMAL, ABSENT, 0, 1, ABSENT, 1},
         /* a value other than 0 and 1 counts as 0: the request is written as asked */
         {"/MEDIASENSE=OFF /SAVE /QUIT", "", KEY_NORMAL, 2, ABSENT, 1, 1, ABSENT},
         {"/MEDIASENSE=ON /SAVE /QUIT", "", KEY_NORMAL, 2, ABSENT, 0, 2, ABSENT},

@@ -74,6 +74,7 @@ TEST_F(ParameterStoreTest, ReadTakesOnlyADwordAndOtherwiseKeepsTheDefault)
         {"REG_DWORD of 8 bytes", true, REG_DWORD, Bytes({1, 0, 0, 0, 0, 0, 0, 0}), 0, POISON},
         {"REG_SZ", true, REG_SZ, Bytes({'1', 0}), 0, POISON},
         {"REG_BINARY", true, REG_BINARY, Bytes({1, 0, 0, 0}), 0, POISON},
+        {"REG_QWORD", true, REG_QWORD, Bytes({1, 0, 0, 0, 0, 0, 0, 0}), 0, POISON},
         {"REG_DWORD_BIG_ENDIAN", true, REG_DWORD_BIG_ENDIAN, Bytes({0, 0, 0, 1}), 0, POISON},
     };
     for (const auto &c : cases)
