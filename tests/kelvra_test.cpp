@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -36,6 +37,11 @@ class KelvraTest : public testing::Test
     static std::string Exe()
     {
         return ProgramDirectory() + "\\Kelvra.exe";
+    }
+    /* Kelvra.exe's command line with these arguments, its path quoted as the shell quotes it. */
+    static std::string Command(const std::string &arguments)
+    {
+        return "\"" + Exe() + "\"" + (arguments.empty() ? "" : " " + arguments);
     }
     void Prepare(KeyState state, DWORD mediaSense, DWORD apipa)
     {
@@ -192,11 +198,14 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
          CLOSES_ITSELF, 0, ABSENT, ABSENT},
     };
 
+    const std::string texts[] = {DocumentText(documents[0]), DocumentText(documents[1])};
+
     /* Every command that a document gives is one of the rows. */
     const std::regex command("\\S*Kelvra(\\.exe)?( /\\S+)+");
-    for (const char *document : documents)
+    for (size_t d = 0; d < std::size(documents); d++)
     {
-        std::string text = DocumentText(document);
+        const char *document = documents[d];
+        const std::string &text = texts[d];
         for (std::sregex_iterator found(text.begin(), text.end(), command), end; found != end;
              ++found)
         {
@@ -212,9 +221,9 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
     for (const auto &c : cases)
     {
         SCOPED_TRACE(testing::Message() << "the documents' \"" << c.quote << "\"");
-        for (const char *document : documents)
-            EXPECT_NE(std::string::npos, DocumentText(document).find(c.quote))
-                << document << " no longer says it";
+        for (size_t d = 0; d < std::size(documents); d++)
+            EXPECT_NE(std::string::npos, texts[d].find(c.quote))
+                << documents[d] << " no longer says it";
         std::string tail;
         if (c.tail != NULL)
             tail = c.tail;
@@ -229,17 +238,14 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
         }
 
         Prepare(KEY_NORMAL, c.mediaSense, c.apipa);
-        std::string commandLine = "\"" + Exe() + "\" " + tail;
         if (c.userCloses)
         {
-            ChildProcess kelvra(commandLine);
-            HWND dialog = kelvra.WaitForWindow();
-            /* the title bar's close button, once what the dialog posted itself has run */
-            PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-            EXPECT_EQ(c.exitCode, kelvra.WaitForExit());
+            /* closed once what the dialog posted itself has run */
+            ChildProcess kelvra(Command(tail));
+            EXPECT_EQ(c.exitCode, kelvra.CloseAndWait(kelvra.WaitForWindow()));
         }
         else
-            EXPECT_EQ(c.exitCode, RunProcess(commandLine, 10000));
+            EXPECT_EQ(c.exitCode, RunProcess(Command(tail), 10000));
         EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
         EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
     }
@@ -248,7 +254,7 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
 TEST_F(KelvraTest, ItsDialogIsKelvrasOwnAndShowsKelvrasIcon)
 {
     Prepare(KEY_NORMAL, ABSENT, ABSENT);
-    ChildProcess kelvra("\"" + Exe() + "\"");
+    ChildProcess kelvra(Command(""));
     HWND dialog = kelvra.WaitForWindow();
     ASSERT_NE(HWND(NULL), dialog);
 
@@ -266,8 +272,7 @@ TEST_F(KelvraTest, ItsDialogIsKelvrasOwnAndShowsKelvrasIcon)
     DestroyIcon(expected);
     FreeLibrary(file);
 
-    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, kelvra.WaitForExit());
+    EXPECT_EQ(0u, kelvra.CloseAndWait(dialog));
 }
 
 TEST_F(KelvraTest, ScriptedRunsSaveWhatTheyAskAndSayIt)
@@ -311,7 +316,7 @@ TEST_F(KelvraTest, ScriptedRunsSaveWhatTheyAskAndSayIt)
         ValueMap others = Others();
         EmulatedVersion version("Kelvra.exe", c.version);
 
-        EXPECT_EQ(c.exitCode, RunProcess("\"" + Exe() + "\" " + c.arguments));
+        EXPECT_EQ(c.exitCode, RunProcess(Command(c.arguments)));
 
         EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
         EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
@@ -369,7 +374,7 @@ TEST_F(KelvraTest, ItsOwnPathIsNeverTakenForOptions)
 TEST_F(KelvraTest, AnAdministratorSeesTheStateAndSavesWithTheMouse)
 {
     Prepare(KEY_NORMAL, ABSENT, 1);
-    ChildProcess kelvra("\"" + Exe() + "\"");
+    ChildProcess kelvra(Command(""));
     HWND dialog = kelvra.WaitForWindow();
     ASSERT_NE(HWND(NULL), dialog);
 
@@ -389,9 +394,7 @@ TEST_F(KelvraTest, AnAdministratorSeesTheStateAndSavesWithTheMouse)
     EXPECT_EQ(1u, Stored(MEDIA_SENSE_NAME));
     EXPECT_EQ(1u, Stored(APIPA_NAME));
 
-    /* the title bar's close button */
-    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(1u, kelvra.WaitForExit());
+    EXPECT_EQ(1u, kelvra.CloseAndWait(dialog));
 }
 
 TEST_F(KelvraTest, ClosedWithoutSavingItExitsWithZero)
@@ -412,7 +415,7 @@ TEST_F(KelvraTest, ClosedWithoutSavingItExitsWithZero)
         SCOPED_TRACE(c.what);
         Prepare(KEY_NORMAL, 1, 0);
         EmulatedVersion version("Kelvra.exe", c.version);
-        ChildProcess kelvra("\"" + Exe() + "\" /MEDIASENSE=ON");
+        ChildProcess kelvra(Command("/MEDIASENSE=ON"));
         HWND dialog = kelvra.WaitForWindow();
         ASSERT_NE(HWND(NULL), dialog);
 
@@ -432,7 +435,7 @@ TEST_F(KelvraTest, ClosedWithoutSavingItExitsWithZero)
 TEST_F(KelvraTest, AFailedSaveWithoutQuitShowsTheReasonUntilDismissed)
 {
     Prepare(KEY_DENIED, 0, ABSENT);
-    ChildProcess kelvra("\"" + Exe() + "\" /MEDIASENSE=OFF /SAVE");
+    ChildProcess kelvra(Command("/MEDIASENSE=OFF /SAVE"));
     HWND dialog = kelvra.WaitForWindow();
     ASSERT_NE(HWND(NULL), dialog);
     HWND box = kelvra.WaitForWindow(dialog);
@@ -451,7 +454,6 @@ TEST_F(KelvraTest, AFailedSaveWithoutQuitShowsTheReasonUntilDismissed)
         Sleep(10);
     EXPECT_FALSE(IsWindow(box));
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays to show the result";
-    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, kelvra.WaitForExit());
+    EXPECT_EQ(0u, kelvra.CloseAndWait(dialog));
     EXPECT_EQ(0u, Stored(MEDIA_SENSE_NAME));
 }

@@ -15,7 +15,9 @@ namespace
 const WORD LANGUAGE_STRINGS = MAKELANGID(LANG_DANISH, SUBLANG_DANISH_DENMARK); /* 0x0406 */
 const WORD LANGUAGE_DIALOG = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);     /* 0x0409 */
 
-/* The version that project() in CMakeLists.txt names, where a bump is the one edit. */
+/* The version that project() in CMakeLists.txt names, where a bump is the one edit. Taken from
+ * project() itself rather than from the generated kelvra_version.h that the .rc reads, so that a
+ * slip in that header's form fails here. */
 const WORD VERSION[4] = {KELVRA_VERSION_MAJOR, KELVRA_VERSION_MINOR, KELVRA_VERSION_PATCH,
                          KELVRA_VERSION_TWEAK};
 

@@ -108,6 +108,13 @@ DWORD ChildProcess::WaitForExit(DWORD timeoutMs, Caller where)
     return exitCode;
 }
 
+DWORD ChildProcess::CloseAndWait(HWND window, Caller where)
+{
+    CALLER_TRACE(where);
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return WaitForExit();
+}
+
 HMODULE ChildProcess::ExeModule(Caller where)
 {
     CALLER_TRACE(where);

@@ -35,6 +35,9 @@ class ChildProcess
                        Caller where = Caller::current());
     /* Its full exit code, or 0xDEADBEEF and a test failure when it does not end in time. */
     DWORD WaitForExit(DWORD timeoutMs = 30000, Caller where = Caller::current());
+    /* Posts the window the close command that its title bar's close button sends, and returns
+     * the exit code as WaitForExit does. */
+    DWORD CloseAndWait(HWND window, Caller where = Caller::current());
     /* Where its executable lies in its memory, as its module list tells: the instance handle
      * that the program's own code gets for it. NULL, and a test failure, when unknown. */
     HMODULE ExeModule(Caller where = Caller::current());
