@@ -76,10 +76,16 @@ class KelvraTest : public testing::Test
     SavedKey saved_{TCPIP_KEY_PATH};
 };
 
-/* The fingerprint of the icon that the class of another process's window shows, asked of that
- * window's own thread through icon_probe.dll; 0 when it shows none, 0xDEADBEEF and a test
- * failure when no answer comes. */
-DWORD ShownClassIcon(HWND window, Caller where = Caller::current())
+/* What another process's window thread says of itself through icon_probe.dll: the
+ * fingerprint of the icon its window's class shows (0 for none), and the module of the
+ * executable, the instance handle that the program's own code gets. 0xDEADBEEF and NULL, and a
+ * test failure, when no answer comes. */
+struct ProbeAnswer
+{
+    DWORD classIcon;
+    HMODULE exeModule;
+};
+ProbeAnswer AskWindowThread(HWND window, Caller where = Caller::current())
 {
     CALLER_TRACE(where);
     HMODULE probe = LoadLibraryA((ProgramDirectory() + "\\icon_probe.dll").c_str());
@@ -87,7 +93,7 @@ DWORD ShownClassIcon(HWND window, Caller where = Caller::current())
     if (hook == NULL)
     {
         ADD_FAILURE() << "cannot load icon_probe.dll: error " << GetLastError();
-        return 0xDEADBEEF;
+        return {0xDEADBEEF, NULL};
     }
     HHOOK hooked =
         SetWindowsHookExA(WH_GETMESSAGE, hook, probe, GetWindowThreadProcessId(window, NULL));
@@ -96,19 +102,19 @@ DWORD ShownClassIcon(HWND window, Caller where = Caller::current())
     MSG answer;
     PeekMessageA(&answer, NULL, 0, 0, PM_NOREMOVE); /* this thread needs a queue for the answer */
     PostMessageA(window, RegisterWindowMessageA(ICON_PROBE_QUESTION), GetCurrentThreadId(), 0);
-    DWORD fingerprint = 0xDEADBEEF;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10))
+    ProbeAnswer said = {0xDEADBEEF, NULL};
+    for (DWORD start = GetTickCount(); GetTickCount() - start < Scaled(10000); Sleep(10))
     {
         if (PeekMessageA(&answer, NULL, ICON_PROBE_ANSWER, ICON_PROBE_ANSWER, PM_REMOVE))
         {
-            fingerprint = (DWORD)answer.wParam;
+            said = {(DWORD)answer.wParam, (HMODULE)answer.lParam};
             break;
         }
     }
-    EXPECT_NE(0xDEADBEEFu, fingerprint) << "no answer from the window's thread";
+    EXPECT_NE(0xDEADBEEFu, said.classIcon) << "no answer from the window's thread";
     UnhookWindowsHookEx(hooked);
     FreeLibrary(probe);
-    return fingerprint;
+    return said;
 }
 
 /* A document for administrators as a reader takes it in: Markdown's code marks dropped, and
@@ -258,17 +264,18 @@ TEST_F(KelvraTest, ItsDialogIsKelvrasOwnAndShowsKelvrasIcon)
     HWND dialog = kelvra.WaitForWindow();
     ASSERT_NE(HWND(NULL), dialog);
 
+    ProbeAnswer said = AskWindowThread(dialog);
+
     /* The dialog belongs to Kelvra.exe's module, as the window manager records it. */
-    HMODULE exe = kelvra.ExeModule();
-    EXPECT_NE(HMODULE(NULL), exe);
-    EXPECT_EQ(exe, (HMODULE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    EXPECT_NE(HMODULE(NULL), said.exeModule);
+    EXPECT_EQ(said.exeModule, (HMODULE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
 
     /* Its title bar shows the small image of icon 101 of Kelvra.exe, read here from the file. */
     HMODULE file = LoadLibraryExA(Exe().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(HMODULE(NULL), file);
     HICON expected = (HICON)LoadImageA(file, MAKEINTRESOURCEA(101), IMAGE_ICON, 16, 16, 0);
     ASSERT_NE(HICON(NULL), expected);
-    EXPECT_EQ(IconFingerprint(expected), ShownClassIcon(dialog));
+    EXPECT_EQ(IconFingerprint(expected), said.classIcon);
     DestroyIcon(expected);
     FreeLibrary(file);
 
@@ -450,7 +457,7 @@ TEST_F(KelvraTest, AFailedSaveWithoutQuitShowsTheReasonUntilDismissed)
 
     SendDlgItemMessageA(box, IDOK, BM_CLICK, 0, 0);
     /* the box goes once its own message loop has seen the click */
-    for (int waited = 0; IsWindow(box) && waited < 5000; waited += 10)
+    for (DWORD waited = 0; IsWindow(box) && waited < Scaled(5000); waited += 10)
         Sleep(10);
     EXPECT_FALSE(IsWindow(box));
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays to show the result";

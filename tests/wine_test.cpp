@@ -26,5 +26,16 @@ TEST(WineTest, AProgramOfThisBuildRunsAndReturnsItsCode)
 TEST(WineTest, ACrashingProgramEndsAtOnceWithItsExceptionCode)
 {
     /* Well under CTest's timeout: a crash that waits for a debugger fails here, not there. */
-    EXPECT_EQ(DWORD(EXCEPTION_ACCESS_VIOLATION), RunProcess(Probe() + " crash", 15000));
+    DWORD exitCode = RunProcess(Probe() + " crash", 15000);
+    char emulated[2] = "";
+    GetEnvironmentVariableA("KELVRA_EMULATED", emulated, sizeof(emulated));
+    if (emulated[0] == '1')
+    {
+        /* Under QEMU's emulation Wine misreads the fault's kind (as an illegal instruction):
+         * what matters is that a crash never passes for a program's own exit code. Windows
+         * gives EXCEPTION_ACCESS_VIOLATION, as below. */
+        EXPECT_GE(exitCode, 0xC0000000u) << "not an exception code: " << std::hex << exitCode;
+    }
+    else
+        EXPECT_EQ(DWORD(EXCEPTION_ACCESS_VIOLATION), exitCode);
 }

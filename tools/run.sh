@@ -2,7 +2,8 @@
 # Builds Kelvra.exe and runs it under Wine with the arguments given, e.g.
 #   tools/run.sh /MEDIASENSE=OFF /SAVE /QUIT
 #   tools/run.sh --x86_64 /MEDIASENSE=OFF /SAVE /QUIT
-# It runs the i686 build, the one that ships, under 32-bit Wine; --x86_64 runs the 64-bit one.
+# It runs the i686 build, the one that ships, under 32-bit Wine (emulated where the kernel cannot
+# start 32-bit programs: tools/wine32.sh); --x86_64 runs the 64-bit one.
 # It works on a project-local Wine prefix, .wineprefix, unless WINEPREFIX names another, so
 # that it reads and writes that prefix's registry. It ends with Kelvra's exit code.
 # Without a display it runs on a virtual one (xvfb-run): fine for scripted runs, but nobody
@@ -28,12 +29,12 @@ cmake --build --preset "$arch" --target Kelvra >/dev/null
 
 if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX="$top/.wineprefix"
-    tools/wine-prefix.sh "$WINEPREFIX"
+    tools/wine-prefix.sh "$arch" "$WINEPREFIX"
 fi
 export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 
 set +e
-wine "build/$arch/bin/Kelvra.exe" "$@"
+tools/wine.sh "$arch" "build/$arch/bin/Kelvra.exe" "$@"
 code=$?
 set -e
 # Wine's daemons hold the virtual display for a moment after the program; let them go first.

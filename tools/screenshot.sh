@@ -11,22 +11,22 @@ cmake --preset i686 >/dev/null
 cmake --build --preset i686 --target Kelvra >/dev/null
 
 export WINEPREFIX="$top/build/screenshot-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-tools/wine-prefix.sh "$WINEPREFIX"
+tools/wine-prefix.sh i686 "$WINEPREFIX"
 
 if [ -z "${KELVRA_SCREENSHOT_DISPLAY:-}" ]; then
     KELVRA_SCREENSHOT_DISPLAY=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
 fi
 output=${1:-docs/kelvra.png}
 version=${2:-}
-wine reg delete 'HKCU\Software\Wine\AppDefaults\Kelvra.exe' /f >/dev/null 2>&1 || true
+tools/wine.sh x86_64 reg delete 'HKCU\Software\Wine\AppDefaults\Kelvra.exe' /f >/dev/null 2>&1 || true
 if [ -n "$version" ]; then
-    wine reg add 'HKCU\Software\Wine\AppDefaults\Kelvra.exe' /v Version /d "$version" /f >/dev/null
+    tools/wine.sh x86_64 reg add 'HKCU\Software\Wine\AppDefaults\Kelvra.exe' /v Version /d "$version" /f >/dev/null
 fi
 key='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
-wine reg delete "$key" /v DisableDHCPMediaSense /f >/dev/null 2>&1 || true
-wine reg delete "$key" /v IPAutoconfigurationEnabled /f >/dev/null 2>&1 || true
+tools/wine.sh x86_64 reg delete "$key" /v DisableDHCPMediaSense /f >/dev/null 2>&1 || true
+tools/wine.sh x86_64 reg delete "$key" /v IPAutoconfigurationEnabled /f >/dev/null 2>&1 || true
 
-wine explorer /desktop=shot,800x600 build/i686/bin/Kelvra.exe &
+tools/wine.sh x86_64 explorer /desktop=shot,800x600 build/i686/bin/Kelvra.exe &
 for _ in $(seq 1 100); do
     xwininfo -root -tree 2>/dev/null | grep -q '"Kelvra"' && break
     sleep 0.2

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Creates a Wine prefix for Kelvra, once, whoever asks first.
-#   wine-prefix.sh PREFIX [null]
+#   wine-prefix.sh i686|x86_64 PREFIX [null]
+# The build says how Wine starts (tools/wine.sh); an i686 prefix also holds Wine's 32-bit side.
 # With "null" the prefix is for tests: Wine's null display driver, so that dialogs work without
 # any display. In every prefix a program that crashes ends at once with its exception code:
 # Wine's crash debugger only prints a backtrace and shows no dialog that would wait for a click.
@@ -9,12 +10,16 @@
 # start any program afterwards ("could not load kernel32.dll"), so a prefix whose record does
 # not match this machine's Wine is made again.
 set -eu
-prefix=$1
-driver=${2:-}
+arch=$1
+prefix=$2
+driver=${3:-}
 ready="$prefix/.kelvra-ready"
+wine="$(dirname "$0")/wine.sh"
 
 wine32=$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || true)
-made_with="$(wine --version); wine32 ${wine32:-absent}; driver ${driver:-default}"
+runs=native
+[ "$arch" = x86_64 ] || runs=$("$(dirname "$0")/wine32.sh" mode)
+made_with="$("$wine" x86_64 --version); wine32 ${wine32:-absent}; driver ${driver:-default}; $arch $runs"
 
 [ "$(cat "$ready" 2>/dev/null)" = "$made_with" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
@@ -29,16 +34,35 @@ wineserver -w 2>/dev/null || true
 rm -rf "$prefix"
 log="$prefix.log"
 echo "Creating the Wine prefix $prefix ($made_with) ..." >&2
-if ! wineboot -i >"$log" 2>&1; then
+# Wine's 64-bit wineboot makes both sides of a prefix; it starts 32-bit programs itself where
+# 32-bit Wine is installed.
+if ! "$wine" x86_64 wineboot -i >"$log" 2>&1; then
     cat "$log" >&2
     exit 1
 fi
-if [ "$driver" = null ]; then
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$log" 2>&1
+# One start of reg for all the settings: under emulation every 32-bit start is slow. It is the
+# build's own reg, so that the crash settings land in the registry view its programs read.
+settings="$prefix.settings.reg"
+{
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    if [ "$driver" = null ]; then
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
+    fi
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\r\n'
+    if [ "$runs" = emulated ]; then
+        # Wine's debugger cannot debug a program under QEMU: it dies, and takes the program with
+        # it, exit code 0. A debugger that exits at once without attaching makes Wine end the
+        # program with its exception code instead; the 64-bit cmd, since it starts natively.
+        printf '"Debugger"="C:\\\\windows\\\\sysnative\\\\cmd.exe /c exit"\r\n\r\n'
+    else
+        printf '"Debugger"="winedbg --auto %%ld %%ld"\r\n\r\n'
+    fi
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
+} >"$settings"
+if ! "$wine" "$arch" reg import "Z:$settings" >>"$log" 2>&1; then
+    cat "$log" >&2
+    exit 1
 fi
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
-    /d 'winedbg --auto %ld %ld' /f >>"$log" 2>&1
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
 # fonts-wine's fonts stand in for MS Sans Serif and the other fonts dialogs ask for.
 cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
 # The next start must read the driver setting afresh.

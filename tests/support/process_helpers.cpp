@@ -1,5 +1,6 @@
 #include <windows.h>
-#include <tlhelp32.h>
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,14 @@ std::string ProgramDirectory()
     DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
     std::string directory(path, length);
     return directory.substr(0, directory.find_last_of('\\'));
+}
+
+DWORD Scaled(DWORD ms)
+{
+    char factor[16] = "";
+    DWORD length = GetEnvironmentVariableA("KELVRA_TIME_FACTOR", factor, sizeof(factor));
+    DWORD times = length > 0 && length < sizeof(factor) ? strtoul(factor, NULL, 10) : 0;
+    return ms * (times > 0 ? times : 1);
 }
 
 ChildProcess::ChildProcess(const std::string &commandLine, Caller where) : process_()
@@ -80,6 +89,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
 HWND ChildProcess::WaitForWindow(HWND owner, DWORD timeoutMs, Caller where)
 {
     CALLER_TRACE(where);
+    timeoutMs = Scaled(timeoutMs);
     DWORD start = GetTickCount();
     do
     {
@@ -101,6 +111,7 @@ DWORD ChildProcess::WaitForExit(DWORD timeoutMs, Caller where)
     DWORD exitCode = 0xDEADBEEF;
     if (process_.hProcess == NULL)
         return exitCode;
+    timeoutMs = Scaled(timeoutMs);
     if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0)
         ADD_FAILURE() << "the process did not end within " << timeoutMs << " ms";
     else
@@ -113,24 +124,6 @@ DWORD ChildProcess::CloseAndWait(HWND window, Caller where)
     CALLER_TRACE(where);
     PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     return WaitForExit();
-}
-
-HMODULE ChildProcess::ExeModule(Caller where)
-{
-    CALLER_TRACE(where);
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_.dwProcessId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-    {
-        ADD_FAILURE() << "cannot list the modules of the process: error " << GetLastError();
-        return NULL;
-    }
-    /* The executable comes first in the list. */
-    MODULEENTRY32 module = {};
-    module.dwSize = sizeof(module);
-    HMODULE exe = Module32First(snapshot, &module) ? module.hModule : NULL;
-    CloseHandle(snapshot);
-    EXPECT_NE(HMODULE(NULL), exe) << "the process has no modules";
-    return exe;
 }
 
 DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs, Caller where)

@@ -14,6 +14,10 @@
 /* The folder that holds the running test program, and so the other built programs. */
 std::string ProgramDirectory();
 
+/* ms, as long as this machine needs for what takes ms natively: more where Wine runs this
+ * build's programs emulated, as KELVRA_TIME_FACTOR says. Every timeout below is scaled so. */
+DWORD Scaled(DWORD ms);
+
 /* Starts the command line and waits for the process at most timeoutMs; returns its full exit
  * code, or fails the test and returns 0xDEADBEEF when it did not start or end in time. */
 DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs = 30000,
@@ -38,9 +42,6 @@ class ChildProcess
     /* Posts the window the close command that its title bar's close button sends, and returns
      * the exit code as WaitForExit does. */
     DWORD CloseAndWait(HWND window, Caller where = Caller::current());
-    /* Where its executable lies in its memory, as its module list tells: the instance handle
-     * that the program's own code gets for it. NULL, and a test failure, when unknown. */
-    HMODULE ExeModule(Caller where = Caller::current());
 
   private:
     PROCESS_INFORMATION process_;
