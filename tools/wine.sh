@@ -16,11 +16,12 @@ wine_lib=/usr/lib/wine
 
 mode=$("$(dirname "$0")/wine32.sh" mode 2>/dev/null || echo none)
 if [ "$mode" = emulated ]; then
-    # The guest's address space, in bytes: 2 GiB for the Windows program, as on 32-bit Windows
-    # without /3GB, and 16 MiB above it for what Wine maps there (its shared user data and
-    # the system's top pages); any less and Wine fails to start. It reaches QEMU through the
-    # environment, since binfmt_misc starts QEMU with none of its own options. Set for every
-    # start, as 64-bit programs start 32-bit ones too.
+    # The guest's address space, in bytes: the 2 GiB that a program without the large-address
+    # flag (Kelvra, the tests) has on 32-bit Windows, and 16 MiB above it for what Wine maps
+    # there; at 2 GiB exactly Wine fails ("failed to map the shared user data"). It reaches
+    # QEMU through the environment, since binfmt_misc starts QEMU with no options of its own.
+    # Set for every start, as 64-bit programs start 32-bit ones too. KELVRA_QEMU_RESERVED_VA
+    # overrides it, to measure another size.
     export QEMU_RESERVED_VA="${KELVRA_QEMU_RESERVED_VA:-0x81000000}"
 fi
 
