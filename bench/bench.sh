@@ -23,7 +23,7 @@ for arch in i686 x86_64; do
 done
 
 export WINEPREFIX="$top/build/bench-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-tools/wine-server.sh start i686 "$WINEPREFIX"
+tools/wine-server.sh start "$WINEPREFIX"
 trap 'tools/wine-server.sh stop "$WINEPREFIX"' EXIT
 
 key='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'

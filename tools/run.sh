@@ -29,7 +29,7 @@ cmake --build --preset "$arch" --target Kelvra >/dev/null
 
 if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX="$top/.wineprefix"
-    tools/wine-prefix.sh "$arch" "$WINEPREFIX"
+    tools/wine-prefix.sh "$WINEPREFIX"
 fi
 export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 

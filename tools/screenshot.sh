@@ -11,7 +11,7 @@ cmake --preset i686 >/dev/null
 cmake --build --preset i686 --target Kelvra >/dev/null
 
 export WINEPREFIX="$top/build/screenshot-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-tools/wine-prefix.sh i686 "$WINEPREFIX"
+tools/wine-prefix.sh "$WINEPREFIX"
 
 if [ -z "${KELVRA_SCREENSHOT_DISPLAY:-}" ]; then
     KELVRA_SCREENSHOT_DISPLAY=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Creates a Wine prefix for Kelvra, once, whoever asks first.
-#   wine-prefix.sh i686|x86_64 PREFIX [null]
-# The build says how Wine starts (tools/wine.sh); an i686 prefix also holds Wine's 32-bit side.
+#   wine-prefix.sh PREFIX [null]
+# Every prefix serves both builds: it holds Wine's 32-bit side where 32-bit Wine is installed.
 # With "null" the prefix is for tests: Wine's null display driver, so that dialogs work without
 # any display. In every prefix a program that crashes ends at once with its exception code:
 # Wine's crash debugger only prints a backtrace and shows no dialog that would wait for a click.
@@ -10,16 +10,14 @@
 # start any program afterwards ("could not load kernel32.dll"), so a prefix whose record does
 # not match this machine's Wine is made again.
 set -eu
-arch=$1
-prefix=$2
-driver=${3:-}
+prefix=$1
+driver=${2:-}
 ready="$prefix/.kelvra-ready"
 wine="$(dirname "$0")/wine.sh"
 
 wine32=$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || true)
-runs=native
-[ "$arch" = x86_64 ] || runs=$("$(dirname "$0")/wine32.sh" mode)
-made_with="$("$wine" x86_64 --version); wine32 ${wine32:-absent}; driver ${driver:-default}; $arch $runs"
+runs=$("$(dirname "$0")/wine32.sh" mode 2>/dev/null || echo none)
+made_with="$("$wine" x86_64 --version); wine32 ${wine32:-absent} ($runs); driver ${driver:-default}"
 
 [ "$(cat "$ready" 2>/dev/null)" = "$made_with" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
@@ -40,15 +38,18 @@ if ! "$wine" x86_64 wineboot -i >"$log" 2>&1; then
     cat "$log" >&2
     exit 1
 fi
-# One start of reg for all the settings: under emulation every 32-bit start is slow. It is the
-# build's own reg, so that the crash settings land in the registry view its programs read.
+# One start of Wine's 64-bit reg for all the settings. The crash settings go to both registry
+# views: 32-bit programs read theirs under Wow6432Node.
 settings="$prefix.settings.reg"
+aedebug='Microsoft\Windows NT\CurrentVersion\AeDebug'
 {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     if [ "$driver" = null ]; then
         printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
     fi
-    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\r\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\%s]\r\n' "$aedebug"
+    printf '"Debugger"="winedbg --auto %%ld %%ld"\r\n\r\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\%s]\r\n' "$aedebug"
     if [ "$runs" = emulated ]; then
         # Wine's debugger cannot debug a program under QEMU: it dies, and takes the program with
         # it, exit code 0. A debugger that exits at once without attaching makes Wine end the
@@ -59,7 +60,7 @@ settings="$prefix.settings.reg"
     fi
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
 } >"$settings"
-if ! "$wine" "$arch" reg import "Z:$settings" >>"$log" 2>&1; then
+if ! "$wine" x86_64 reg import "Z:$settings" >>"$log" 2>&1; then
     cat "$log" >&2
     exit 1
 fi

@@ -7,7 +7,7 @@ arch=$1
 prefix=$2
 shift 2
 tools=$(dirname "$0")
-"$tools/wine-prefix.sh" "$arch" "$prefix" null || exit 1
+"$tools/wine-prefix.sh" "$prefix" null || exit 1
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # How many times longer than natively the test may wait for the programs it starts, and

@@ -2,22 +2,18 @@
 # Keeps one wineserver up for a whole test run, so that no test's program starts while the
 # server is shutting down (Debian's wineserver quits as soon as its last program ends, and a
 # program started at that moment can fail before it runs: "ShellExecuteEx failed").
-#   wine-server.sh start i686|x86_64 PREFIX   make the prefix if needed, start a server, boot it
-#   wine-server.sh stop PREFIX                stop that server and Wine's own programs
+#   wine-server.sh start PREFIX   make the prefix if needed, start a server, boot the prefix
+#   wine-server.sh stop PREFIX    stop that server and Wine's own programs
 # The server stays up while programs run and for a minute after the last one, so that a run
 # that is interrupted leaves nothing behind for long.
 set -eu
 action=$1
-if [ "$action" = start ]; then
-    arch=$2
-    shift
-fi
 prefix=$2
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 case $action in
     start)
-        "$(dirname "$0")/wine-prefix.sh" "$arch" "$prefix" null
+        "$(dirname "$0")/wine-prefix.sh" "$prefix" null
         wineserver -k 2>/dev/null || true
         wineserver -w
         # Nothing of the server's or of Wine's background programs may hold the caller's output:
@@ -30,7 +26,7 @@ case $action in
         wineserver -k 2>/dev/null || true
         ;;
     *)
-        echo "usage: wine-server.sh start i686|x86_64 PREFIX | stop PREFIX" >&2
+        echo "usage: wine-server.sh start|stop PREFIX" >&2
         exit 2
         ;;
 esac
