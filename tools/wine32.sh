@@ -5,8 +5,9 @@
 #   wine32.sh time-factor i686|x86_64
 #                     how many times longer the tests of that build may wait and take here: 1,
 #                     or TIME_FACTOR below where the build's programs run emulated
-#   wine32.sh setup   the same as mode, after making them start where the kernel cannot: it installs
-#                     qemu-user-static and registers it with binfmt_misc for i386 programs
+#   wine32.sh setup   the same as mode, after making them start where the kernel cannot: it
+#                     installs qemu-user-static and registers it with binfmt_misc for i386
+#                     programs
 # Some kernels are built without 32-bit support: every 32-bit program, Wine's 32-bit loader
 # among them, then fails with "Exec format error". QEMU's user-mode emulation runs them,
 # correctly but slowly. It is registered only on such a kernel: registered, it would take every
