@@ -8,16 +8,20 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "support/page_end.h"
 
 namespace
 {
 
+const LONG NONE = NOT_REQUESTED;
+
+/* A row names only what was asked for: {} is a tail that asks for nothing. */
 struct Requests
 {
-    LONG mediaSense;
-    LONG apipa;
-    BOOL save;
-    BOOL quit;
+    LONG mediaSense = NONE;
+    LONG apipa = NONE;
+    BOOL save = 0;
+    BOOL quit = 0;
 };
 
 std::ostream &operator<<(std::ostream &out, const Requests &r)
@@ -31,8 +35,6 @@ bool operator==(const Requests &a, const Requests &b)
            a.quit == b.quit;
 }
 
-const LONG NONE = NOT_REQUESTED;
-
 Requests ParsedRequests(const char *tail)
 {
     AppState.requestedDisableMediaSense = NOT_REQUESTED;
@@ -44,38 +46,6 @@ Requests ParsedRequests(const char *tail)
             AppState.autoQuit};
 }
 
-/* Two pages, the second one unreadable: a text placed so that its terminating zero is the
- * last readable byte crashes any reader that looks one byte further. */
-class PageEnd
-{
-  public:
-    PageEnd()
-    {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        pageSize_ = info.dwPageSize;
-        base_ = static_cast<char *>(
-            VirtualAlloc(NULL, 2 * pageSize_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        if (base_ == NULL || !VirtualProtect(base_ + pageSize_, pageSize_, PAGE_NOACCESS, &old))
-            ADD_FAILURE() << "cannot set up the guard page: error " << GetLastError();
-    }
-    ~PageEnd()
-    {
-        VirtualFree(base_, 0, MEM_RELEASE);
-    }
-    const char *Place(const std::string &text)
-    {
-        char *start = base_ + pageSize_ - (text.size() + 1);
-        std::memcpy(start, text.c_str(), text.size() + 1);
-        return start;
-    }
-
-  private:
-    char *base_ = NULL;
-    DWORD pageSize_ = 0;
-};
-
 } // namespace
 
 TEST(CommandLineTest, TailsGiveTheirRequests)
@@ -85,42 +55,42 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         const char *tail;
         Requests expected;
     } cases[] = {
-        {"", {NONE, NONE, 0, 0}},
-        {"MEDIASENSE=OFF APIPA=ON SAVE QUIT", {NONE, NONE, 0, 0}},
-        {"/MEDIASENSE=ON", {0, NONE, 0, 0}},
-        {"/MEDIASENSE=OFF", {1, NONE, 0, 0}},
-        {"/APIPA=ON", {NONE, 1, 0, 0}},
-        {"/APIPA=OFF", {NONE, 0, 0, 0}},
-        {"/SAVE", {NONE, NONE, 1, 0}},
-        {"/QUIT", {NONE, NONE, 0, 1}},
+        {"", {}},
+        {"MEDIASENSE=OFF APIPA=ON SAVE QUIT", {}},
+        {"/MEDIASENSE=ON", {.mediaSense = 0}},
+        {"/MEDIASENSE=OFF", {.mediaSense = 1}},
+        {"/APIPA=ON", {.apipa = 1}},
+        {"/APIPA=OFF", {.apipa = 0}},
+        {"/SAVE", {.save = 1}},
+        {"/QUIT", {.quit = 1}},
         /* letter case is ignored */
-        {"/mediasense=off", {1, NONE, 0, 0}},
-        {"/Apipa=On /sAvE /quiT", {NONE, 1, 1, 1}},
+        {"/mediasense=off", {.mediaSense = 1}},
+        {"/Apipa=On /sAvE /quiT", {.apipa = 1, .save = 1, .quit = 1}},
         /* the value words are prefix tests */
-        {"/MEDIASENSE=ONLY", {0, NONE, 0, 0}},
-        {"/APIPA=OFFICE", {NONE, 0, 0, 0}},
+        {"/MEDIASENSE=ONLY", {.mediaSense = 0}},
+        {"/APIPA=OFFICE", {.apipa = 0}},
         /* no blanks needed, and keywords in test order need no '/' between them */
-        {"/SAVE/QUIT", {NONE, NONE, 1, 1}},
-        {"/SAVE /QUIT", {NONE, NONE, 1, 1}},
-        {"/SAVEQUIT", {NONE, NONE, 1, 1}},
-        {"/QUITSAVE", {NONE, NONE, 0, 1}},
-        {"/MEDIASENSE=ON/APIPA=OFF", {0, 0, 0, 0}},
-        {"/MEDIASENSE=ONAPIPA=OFF", {0, NONE, 0, 0}},
-        {"/MEDIASENSE=APIPA=ON", {NONE, 1, 0, 0}},
-        {"/APIPA=SAVE", {NONE, NONE, 1, 0}},
-        {"/APIPA=QUIT", {NONE, NONE, 0, 1}},
-        {"/MEDIASENSE=OFF/SAVE/QUIT", {1, NONE, 1, 1}},
-        {"x/SAVE", {NONE, NONE, 1, 0}},
-        {"//SAVE", {NONE, NONE, 1, 0}},
-        {"/SAVESAVE/QUIT", {NONE, NONE, 1, 1}},
+        {"/SAVE/QUIT", {.save = 1, .quit = 1}},
+        {"/SAVE /QUIT", {.save = 1, .quit = 1}},
+        {"/SAVEQUIT", {.save = 1, .quit = 1}},
+        {"/QUITSAVE", {.quit = 1}},
+        {"/MEDIASENSE=ON/APIPA=OFF", {.mediaSense = 0, .apipa = 0}},
+        {"/MEDIASENSE=ONAPIPA=OFF", {.mediaSense = 0}},
+        {"/MEDIASENSE=APIPA=ON", {.apipa = 1}},
+        {"/APIPA=SAVE", {.save = 1}},
+        {"/APIPA=QUIT", {.quit = 1}},
+        {"/MEDIASENSE=OFF/SAVE/QUIT", {.mediaSense = 1, .save = 1, .quit = 1}},
+        {"x/SAVE", {.save = 1}},
+        {"//SAVE", {.save = 1}},
+        {"/SAVESAVE/QUIT", {.save = 1, .quit = 1}},
         /* what is not an option is skipped */
-        {"-SAVE", {NONE, NONE, 0, 0}},
-        {"/ SAVE", {NONE, NONE, 0, 0}},
-        {"/MEDIASENSE= OFF", {NONE, NONE, 0, 0}},
-        {"/MEDIA=OFF /APIPA ON /QUITE", {NONE, NONE, 0, 1}},
+        {"-SAVE", {}},
+        {"/ SAVE", {}},
+        {"/MEDIASENSE= OFF", {}},
+        {"/MEDIA=OFF /APIPA ON /QUITE", {.quit = 1}},
         /* a lone '/' at the end */
-        {"/", {NONE, NONE, 0, 0}},
-        {"/SAVE /", {NONE, NONE, 1, 0}},
+        {"/", {}},
+        {"/SAVE /", {.save = 1}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.expected, ParsedRequests(c.tail)) << "tail \"" << c.tail << "\"";
@@ -136,16 +106,16 @@ TEST(CommandLineTest, ForEachSettingTheLastRequestWins)
         const char *tail;
         Requests expected;
     } cases[] = {
-        {"/MEDIASENSE=ON /MEDIASENSE=OFF", {1, NONE, 0, 0}},
-        {"/MEDIASENSE=OFF /MEDIASENSE=ON", {0, NONE, 0, 0}},
-        {"/MEDIASENSE=OFF /SAVE /APIPA=ON /MEDIASENSE=ON", {0, 1, 1, 0}},
-        {"/MEDIASENSE=OFF /MEDIASENSE=", {1, NONE, 0, 0}},
-        {"/MEDIASENSE=ON /MEDIASENSE=MAYBE", {0, NONE, 0, 0}},
-        {"/APIPA=ON /APIPA=OFF", {NONE, 0, 0, 0}},
-        {"/APIPA=OFF /APIPA=ON", {NONE, 1, 0, 0}},
-        {"/APIPA=OFF /SAVE /MEDIASENSE=ON /APIPA=ON", {0, 1, 1, 0}},
-        {"/APIPA=OFF /APIPA=", {NONE, 0, 0, 0}},
-        {"/APIPA=ON /APIPA=MAYBE", {NONE, 1, 0, 0}},
+        {"/MEDIASENSE=ON /MEDIASENSE=OFF", {.mediaSense = 1}},
+        {"/MEDIASENSE=OFF /MEDIASENSE=ON", {.mediaSense = 0}},
+        {"/MEDIASENSE=OFF /SAVE /APIPA=ON /MEDIASENSE=ON", {.mediaSense = 0, .apipa = 1, .save = 1}},
+        {"/MEDIASENSE=OFF /MEDIASENSE=", {.mediaSense = 1}},
+        {"/MEDIASENSE=ON /MEDIASENSE=MAYBE", {.mediaSense = 0}},
+        {"/APIPA=ON /APIPA=OFF", {.apipa = 0}},
+        {"/APIPA=OFF /APIPA=ON", {.apipa = 1}},
+        {"/APIPA=OFF /SAVE /MEDIASENSE=ON /APIPA=ON", {.mediaSense = 0, .apipa = 1, .save = 1}},
+        {"/APIPA=OFF /APIPA=", {.apipa = 0}},
+        {"/APIPA=ON /APIPA=MAYBE", {.apipa = 1}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.expected, ParsedRequests(c.tail)) << "tail \"" << c.tail << "\"";
@@ -177,18 +147,18 @@ TEST(CommandLineTest, NeverReadsPastTheEndOfTheTail)
         const char *tail;
         Requests expected;
     } cases[] = {
-        {"", {NONE, NONE, 0, 0}},
-        {"/", {NONE, NONE, 0, 0}},
-        {"/MEDIASENSE=", {NONE, NONE, 0, 0}},
-        {"/MEDIASENSE=O", {NONE, NONE, 0, 0}},
-        {"/MEDIASENSE=ON", {0, NONE, 0, 0}},
-        {"/APIPA=", {NONE, NONE, 0, 0}},
-        {"/APIPA=OF", {NONE, NONE, 0, 0}},
-        {"/MEDIASENSE=APIPA=", {NONE, NONE, 0, 0}},
-        {"/SAV", {NONE, NONE, 0, 0}},
-        {"/QUI", {NONE, NONE, 0, 0}},
-        {"/SAVEQUI", {NONE, NONE, 1, 0}},
-        {"/SAVE/", {NONE, NONE, 1, 0}},
+        {"", {}},
+        {"/", {}},
+        {"/MEDIASENSE=", {}},
+        {"/MEDIASENSE=O", {}},
+        {"/MEDIASENSE=ON", {.mediaSense = 0}},
+        {"/APIPA=", {}},
+        {"/APIPA=OF", {}},
+        {"/MEDIASENSE=APIPA=", {}},
+        {"/SAV", {}},
+        {"/QUI", {}},
+        {"/SAVEQUI", {.save = 1}},
+        {"/SAVE/", {.save = 1}},
     };
     PageEnd page;
     for (const auto &c : cases)

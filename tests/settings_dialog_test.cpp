@@ -282,6 +282,24 @@ TEST_F(SettingsDialogTest, SaveIsEnabledExactlyWhileABoxIsChecked)
     EXPECT_EQ(ABSENT, Stored(MEDIA_SENSE_NAME)) << "a click saves nothing";
 }
 
+TEST_F(SettingsDialogTest, ARequestedChangeIsCheckedNotGreyAndAClickUnchecksIt)
+{
+    /* The exact states, not "checked or not": a grey third state would look undecided to the
+     * user and would not be unchecked by the next click. */
+    Open(0, 1, 1, 0);
+    for (int box : {IDC_MEDIA_SENSE_CHANGE, IDC_APIPA_CHANGE})
+    {
+        SCOPED_TRACE(testing::Message() << "box " << box);
+        EXPECT_EQ(LRESULT(BST_CHECKED), SendDlgItemMessageA(Dialog(), box, BM_GETCHECK, 0, 0));
+        Click(box);
+        EXPECT_EQ(LRESULT(BST_UNCHECKED), SendDlgItemMessageA(Dialog(), box, BM_GETCHECK, 0, 0));
+        Click(box);
+        EXPECT_EQ(LRESULT(BST_CHECKED), SendDlgItemMessageA(Dialog(), box, BM_GETCHECK, 0, 0));
+    }
+    EXPECT_EQ(1, AppState.changeMediaSense);
+    EXPECT_EQ(1, AppState.changeApipa);
+}
+
 TEST_F(SettingsDialogTest, ACommandFromABoxThatIsNotAClickMarksNothing)
 {
     Open(ABSENT, ABSENT);

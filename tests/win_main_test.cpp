@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/app_state.h"
 #include "resources/resource.h"
 #include "support/app_state_helpers.h"
@@ -41,6 +43,39 @@ class WinMainTest : public testing::Test
     HINSTANCE module_ = NULL;
     SavedKey saved_{TCPIP_KEY_PATH};
 };
+
+/* Changes the access to the Tcpip\\Parameters key between Kelvra's two writes: once the
+ * Media Sense status line is about to show trigger, the key's access is turned to allow
+ * (or deny), so that the APIPA write meets the other outcome. Then, so that a run without
+ * /QUIT ends, the close command follows the APIPA status line that comes after it. */
+struct BetweenTheWrites
+{
+    std::string trigger;
+    bool allow;
+    HHOOK hook;
+    bool fired;
+};
+BetweenTheWrites between;
+
+LRESULT CALLBACK WatchStatusLines(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *message = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && message->message == WM_SETTEXT)
+    {
+        int id = GetDlgCtrlID(message->hwnd);
+        if (id == IDC_MEDIA_SENSE_STATUS && between.trigger == (const char *)message->lParam)
+        {
+            if (between.allow)
+                AllowFullAccess(TCPIP_KEY_PATH);
+            else
+                DenyFullAccess(TCPIP_KEY_PATH);
+            between.fired = true;
+        }
+        else if (id == IDC_APIPA_STATUS && between.fired)
+            PostMessageA(GetParent(message->hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+    return CallNextHookEx(between.hook, code, wParam, lParam);
+}
 
 } // namespace
 
@@ -127,5 +162,73 @@ TEST_F(WinMainTest, WhenTheDialogCannotBeCreatedTheErrorIsShownUnlessUnattended)
         EXPECT_TRUE(box.okOnly);
         /* MB_TOPMOST cannot be seen here: Wine's message box ignores it, where Windows gives the
          * box WS_EX_TOPMOST. */
+    }
+}
+
+TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheMachineMustStillRestart)
+{
+    /* Media Sense is written first; the key's access changes right after its outcome. */
+    const struct
+    {
+        const char *what;
+        bool mediaSenseRefused; /* otherwise APIPA is */
+        const char *tail;
+        UINT mediaSenseStatus, apipaStatus;
+        DWORD mediaSenseAfter, apipaAfter;
+    } cases[] = {
+        {.what = "APIPA refused, /QUIT", .mediaSenseRefused = false,
+         .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT",
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOW_DISABLED, .apipaStatus = IDS_APIPA_NOT_CHANGED,
+         .mediaSenseAfter = 1, .apipaAfter = 1},
+        {.what = "APIPA refused", .mediaSenseRefused = false,
+         .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE",
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOW_DISABLED, .apipaStatus = IDS_APIPA_NOT_CHANGED,
+         .mediaSenseAfter = 1, .apipaAfter = 1},
+        {.what = "Media Sense refused, /QUIT", .mediaSenseRefused = true,
+         .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT",
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOT_CHANGED, .apipaStatus = IDS_APIPA_NOW_DISABLED,
+         .mediaSenseAfter = 0, .apipaAfter = 0},
+        {.what = "Media Sense refused", .mediaSenseRefused = true,
+         .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE",
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOT_CHANGED, .apipaStatus = IDS_APIPA_NOW_DISABLED,
+         .mediaSenseAfter = 0, .apipaAfter = 0},
+    };
+    HINSTANCE self = GetModuleHandleA(NULL);
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+        SetDword(TCPIP_KEY_PATH, APIPA_NAME, 1);
+        if (c.mediaSenseRefused)
+            DenyFullAccess(TCPIP_KEY_PATH);
+        between = {.trigger = StringEntry(c.mediaSenseStatus),
+                   .allow = c.mediaSenseRefused,
+                   .hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchStatusLines, NULL,
+                                             GetCurrentThreadId()),
+                   .fired = false};
+        ASSERT_NE(HHOOK(NULL), between.hook);
+
+        int exitCode = RunWinMain(self, c.tail);
+        UnhookWindowsHookEx(between.hook);
+        between = {};
+        AllowFullAccess(TCPIP_KEY_PATH);
+
+        EXPECT_EQ(1, exitCode) << "a value was written: the machine must restart";
+        EXPECT_EQ(c.mediaSenseAfter, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
+        EXPECT_EQ(c.apipaAfter, StoredDword(TCPIP_KEY_PATH, APIPA_NAME));
+        bool quit = std::string(c.tail).find("/QUIT") != std::string::npos;
+        if (quit)
+        {
+            EXPECT_TRUE(MessageBoxWatcher::Seen().empty())
+                << "an unattended run must not wait for a click";
+            continue;
+        }
+        ASSERT_EQ(1u, MessageBoxWatcher::Seen().size());
+        const SeenBox &box = MessageBoxWatcher::Seen()[0];
+        EXPECT_EQ("Kelvra", box.title);
+        EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), box.text);
+        EXPECT_EQ(StringEntry(c.mediaSenseStatus), box.mediaSenseStatus);
+        EXPECT_EQ(StringEntry(c.apipaStatus), box.apipaStatus);
     }
 }

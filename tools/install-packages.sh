@@ -8,7 +8,7 @@
 set -eu
 packages="wine wine64 wine32:i386 fonts-wine g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
 binutils-mingw-w64 cmake ninja-build googletest xvfb xauth x11-utils imagemagick
-python3 unzip"
+python3 unzip locales"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
@@ -28,6 +28,13 @@ if [ -n "$missing" ]; then
     $sudo apt-get update -qq
     # shellcheck disable=SC2086 # one word per package
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# Wine takes a program's ANSI code page from the Linux locale: the tests of the command line
+# under a double-byte code page (932) run with this one.
+if ! locale -a 2>/dev/null | grep -qx 'ja_JP.utf8'; then
+    echo "Making the ja_JP.UTF-8 locale" >&2
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
 $sudo "$(dirname "$0")/wine32.sh" setup >/dev/null

@@ -17,7 +17,7 @@ wine="$(dirname "$0")/wine.sh"
 
 wine32=$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || true)
 runs=$("$(dirname "$0")/wine32.sh" mode 2>/dev/null || echo none)
-made_with="$("$wine" x86_64 --version); wine32 ${wine32:-absent} ($runs); driver ${driver:-default}"
+made_with="$("$wine" x86_64 --version); wine32 ${wine32:-absent} ($runs); driver ${driver:-default}; crash debugger cmd"
 
 [ "$(cat "$ready" 2>/dev/null)" = "$made_with" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
@@ -47,17 +47,15 @@ aedebug='Microsoft\Windows NT\CurrentVersion\AeDebug'
     if [ "$driver" = null ]; then
         printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
     fi
+    # Wine's crash debugger, winedbg, prints a backtrace and ends the program, but the exit
+    # code it leaves is a race: often 0, and then a crashed test passes. Under QEMU it cannot
+    # debug the program at all and takes it down with exit code 0. A debugger that exits at
+    # once without attaching makes Wine end the program with its exception code, every time.
+    # The 64-bit cmd for both views, since it starts natively.
     printf '[HKEY_LOCAL_MACHINE\\Software\\%s]\r\n' "$aedebug"
-    printf '"Debugger"="winedbg --auto %%ld %%ld"\r\n\r\n'
+    printf '"Debugger"="C:\\\\windows\\\\system32\\\\cmd.exe /c exit"\r\n\r\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\%s]\r\n' "$aedebug"
-    if [ "$runs" = emulated ]; then
-        # Wine's debugger cannot debug a program under QEMU: it dies, and takes the program with
-        # it, exit code 0. A debugger that exits at once without attaching makes Wine end the
-        # program with its exception code instead; the 64-bit cmd, since it starts natively.
-        printf '"Debugger"="C:\\\\windows\\\\sysnative\\\\cmd.exe /c exit"\r\n\r\n'
-    else
-        printf '"Debugger"="winedbg --auto %%ld %%ld"\r\n\r\n'
-    fi
+    printf '"Debugger"="C:\\\\windows\\\\sysnative\\\\cmd.exe /c exit"\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
 } >"$settings"
 if ! "$wine" x86_64 reg import "Z:$settings" >>"$log" 2>&1; then

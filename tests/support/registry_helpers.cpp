@@ -162,12 +162,8 @@ ValueMap GetAllValues(const std::string &subkey, Caller where)
     return values;
 }
 
-void DenyFullAccess(const std::string &subkey, Caller where)
+static void SetKeyDacl(const std::string &subkey, const char *sddl)
 {
-    CALLER_TRACE(where);
-    /* D: protected DACL; deny Everyone (WD) set-value and create-subkey, then allow
-     * Everyone read, delete and WRITE_DAC, the last so that the test can undo it. */
-    const char *sddl = "D:P(D;;0x6;;;WD)(A;;0x20019;;;WD)(A;;0x50000;;;WD)";
     PSECURITY_DESCRIPTOR descriptor = NULL;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
                                                                      &descriptor, NULL));
@@ -176,7 +172,21 @@ void DenyFullAccess(const std::string &subkey, Caller where)
                       ? ERROR_INVALID_HANDLE
                       : RegSetKeySecurity(key.handle, DACL_SECURITY_INFORMATION, descriptor);
     LocalFree(descriptor);
-    ASSERT_EQ(ERROR_SUCCESS, result) << "denying full access to " << subkey;
+    ASSERT_EQ(ERROR_SUCCESS, result) << "setting the DACL of " << subkey << " to " << sddl;
+}
+
+void DenyFullAccess(const std::string &subkey, Caller where)
+{
+    CALLER_TRACE(where);
+    /* D: protected DACL; deny Everyone (WD) set-value and create-subkey, then allow
+     * Everyone read, delete and WRITE_DAC, the last so that the test can undo it. */
+    SetKeyDacl(subkey, "D:P(D;;0x6;;;WD)(A;;0x20019;;;WD)(A;;0x50000;;;WD)");
+}
+
+void AllowFullAccess(const std::string &subkey, Caller where)
+{
+    CALLER_TRACE(where);
+    SetKeyDacl(subkey, "D:P(A;;KA;;;WD)");
 }
 
 SavedKey::SavedKey(const std::string &subkey, Caller where)

@@ -60,6 +60,8 @@ ValueMap GetAllValues(const std::string &subkey, Caller where = Caller::current(
  * setting values and creating subkeys, so that opening it with KEY_ALL_ACCESS fails with
  * ERROR_ACCESS_DENIED: what an account without administrative rights meets. */
 void DenyFullAccess(const std::string &subkey, Caller where = Caller::current());
+/* Undoes DenyFullAccess: everyone may do anything with the key. */
+void AllowFullAccess(const std::string &subkey, Caller where = Caller::current());
 
 /* Snapshots a whole key (values and subkeys, with their security) and puts it back as it
  * was when destroyed, whatever the test did to it in between. */
