@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -437,55 +436,6 @@ TEST_F(KelvraTest, ClosedWithoutSavingItExitsWithZero)
         SendDlgItemMessageA(dialog, IDC_EXIT, BM_CLICK, 0, 0);
         EXPECT_EQ(0u, kelvra.WaitForExit());
         EXPECT_EQ(1u, Stored(MEDIA_SENSE_NAME));
-    }
-}
-
-TEST_F(KelvraTest, ItsWindowComesUpAsItWasAskedToStart)
-{
-    /* A program's first window takes the show command that its starter put in the startup
-     * information ("start /min", a shortcut set to "Minimized"). That rule is the platform's:
-     * Windows applies it, Wine 8 does not. So the oracle is a plain dialog of the platform's,
-     * started the same way; Kelvra's dialog must come up as that one does. Without a show
-     * command it comes up normally on every platform. */
-    const std::string probe = "\"" + ProgramDirectory() + "\\show_probe.exe\"";
-    const struct
-    {
-        const char *what;
-        std::optional<WORD> showCommand; /* none: no STARTF_USESHOWWINDOW */
-    } cases[] = {
-        {.what = "no show command", .showCommand = std::nullopt},
-        {.what = "SW_SHOWNORMAL", .showCommand = SW_SHOWNORMAL},
-        {.what = "SW_SHOWMINIMIZED (start /min)", .showCommand = SW_SHOWMINIMIZED},
-        {.what = "SW_SHOWMINNOACTIVE (a shortcut's \"Minimized\")",
-         .showCommand = SW_SHOWMINNOACTIVE},
-        {.what = "SW_MINIMIZE", .showCommand = SW_MINIMIZE},
-    };
-    for (const auto &c : cases)
-    {
-        SCOPED_TRACE(c.what);
-        Prepare(KEY_NORMAL, ABSENT, ABSENT);
-        std::optional<ChildProcess> oracle, kelvra;
-        if (c.showCommand)
-        {
-            oracle.emplace(probe, *c.showCommand);
-            kelvra.emplace(Command(""), *c.showCommand);
-        }
-        else
-        {
-            oracle.emplace(probe);
-            kelvra.emplace(Command(""));
-        }
-        DWORD platform = oracle->WaitForExit();
-        ASSERT_LE(platform, 1u) << "the platform's dialog did not come up";
-        if (!c.showCommand)
-        {
-            EXPECT_EQ(0u, platform);
-        }
-        HWND dialog = kelvra->WaitForWindow();
-        ASSERT_NE(HWND(NULL), dialog);
-
-        EXPECT_EQ(platform == 1, IsIconic(dialog) != FALSE);
-        EXPECT_EQ(0u, kelvra->CloseAndWait(dialog));
     }
 }
 

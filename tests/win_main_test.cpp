@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "resources/resource.h"
@@ -75,6 +77,84 @@ LRESULT CALLBACK WatchStatusLines(int code, WPARAM wParam, LPARAM lParam)
             PostMessageA(GetParent(message->hwnd), WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     return CallNextHookEx(between.hook, code, wParam, lParam);
+}
+
+/* The import slots through which Kelvra's code calls two system functions: a test puts its
+ * own function there to see the exact arguments of a call, or to make the system answer what
+ * it rarely answers. */
+#ifdef _WIN64
+extern "C" decltype(&MessageBoxA) importedMessageBoxA __asm__("__imp_MessageBoxA");
+extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp_FormatMessageA");
+#else
+extern "C" decltype(&MessageBoxA) importedMessageBoxA __asm__("__imp__MessageBoxA@16");
+extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp__FormatMessageA@28");
+#endif
+
+/* Puts replacement into an import slot for as long as it lives. */
+template <typename Function> class ImportSlot
+{
+  public:
+    ImportSlot(Function &slot, Function replacement) : slot_(slot), original_(slot)
+    {
+        Set(replacement);
+    }
+    ~ImportSlot()
+    {
+        Set(original_);
+    }
+    ImportSlot(const ImportSlot &) = delete;
+    ImportSlot &operator=(const ImportSlot &) = delete;
+
+  private:
+    void Set(Function function)
+    {
+        DWORD old;
+        VirtualProtect(&slot_, sizeof(slot_), PAGE_READWRITE, &old);
+        slot_ = function;
+        VirtualProtect(&slot_, sizeof(slot_), old, &old);
+    }
+    Function &slot_;
+    Function original_;
+};
+
+/* What the fatal box was called with. */
+struct BoxCall
+{
+    HWND owner;
+    std::string text, title;
+    UINT type;
+};
+std::vector<BoxCall> boxCalls;
+
+int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR title, UINT type)
+{
+    boxCalls.push_back({owner, text, title, type});
+    return IDOK;
+}
+
+/* A system text of this many characters, handed out as FormatMessageA does: the text and its
+ * zero when they fit in size characters, else nothing but ERROR_INSUFFICIENT_BUFFER, after
+ * filling the whole buffer as a careless implementation might. The size asked with and the
+ * buffer's end are noted. */
+size_t systemTextLength;
+DWORD askedSize;
+char *askedBufferEnd;
+
+DWORD WINAPI LongSystemText(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,
+                            DWORD size, va_list *arguments)
+{
+    (void)flags, (void)source, (void)id, (void)language, (void)arguments;
+    askedSize = size;
+    askedBufferEnd = buffer + size;
+    std::string text(systemTextLength, 'x');
+    if (text.size() + 1 > size)
+    {
+        std::memset(buffer, 'y', size);
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return DWORD(text.size());
 }
 
 } // namespace
@@ -230,5 +310,42 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheMachineMustStillResta
         EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), box.text);
         EXPECT_EQ(StringEntry(c.mediaSenseStatus), box.mediaSenseStatus);
         EXPECT_EQ(StringEntry(c.apipaStatus), box.apipaStatus);
+    }
+}
+
+TEST_F(WinMainTest, TheFatalBoxIsAnOwnerlessTopmostStopWithTheSystemsTextWholeOrNone)
+{
+    /* A module without dialog template 101 makes the dialog fail. The longest text that fits is
+     * 1022 characters (the last byte of the 1024 is never used); a longer one must leave an
+     * empty text, never a cut one without its zero, and nothing is written past the field. */
+    HINSTANCE noDialogs = GetModuleHandleA("ntdll.dll");
+    const struct
+    {
+        size_t length;
+        size_t shown;
+    } cases[] = {
+        {.length = 40, .shown = 40},
+        {.length = 1022, .shown = 1022},
+        {.length = 1023, .shown = 0},
+        {.length = 5000, .shown = 0},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "a system text of " << c.length << " characters");
+        Reset();
+        boxCalls.clear();
+        systemTextLength = c.length;
+        {
+            ImportSlot box(importedMessageBoxA, &RecordMessageBox);
+            ImportSlot text(importedFormatMessageA, &LongSystemText);
+            EXPECT_EQ(0, RunWinMain(noDialogs, ""));
+        }
+        EXPECT_LE(askedBufferEnd, AppState.messageText + sizeof(AppState.messageText) - 1)
+            << "asked for " << askedSize << " characters";
+        ASSERT_EQ(1u, boxCalls.size());
+        EXPECT_EQ(HWND(NULL), boxCalls[0].owner);
+        EXPECT_EQ("Kelvra: Fatal Error", boxCalls[0].title);
+        EXPECT_EQ(UINT(MB_OK | MB_ICONERROR | MB_TOPMOST), boxCalls[0].type);
+        EXPECT_EQ(std::string(c.shown, 'x'), boxCalls[0].text);
     }
 }

@@ -25,18 +25,6 @@ DWORD Scaled(DWORD ms)
 ChildProcess::ChildProcess(const std::string &commandLine, Caller where) : process_()
 {
     CALLER_TRACE(where);
-    Start(commandLine, 0, 0);
-}
-
-ChildProcess::ChildProcess(const std::string &commandLine, WORD showCommand, Caller where)
-    : process_()
-{
-    CALLER_TRACE(where);
-    Start(commandLine, STARTF_USESHOWWINDOW, showCommand);
-}
-
-void ChildProcess::Start(const std::string &commandLine, DWORD flags, WORD showCommand)
-{
     /* The child's standard handles lead nowhere, and this program's own are not inherited:
      * whatever the child starts, Wine's crash debugger included, must not hold the test
      * runner's pipe open once the test has ended. */
@@ -48,8 +36,7 @@ void ChildProcess::Start(const std::string &commandLine, DWORD flags, WORD showC
                     &inheritable, OPEN_EXISTING, 0, NULL);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES | flags;
-    startup.wShowWindow = showCommand;
+    startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere;
     std::string writable = commandLine;
     if (!CreateProcessA(NULL, &writable[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process_))

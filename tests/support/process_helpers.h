@@ -29,10 +29,6 @@ class ChildProcess
 {
   public:
     explicit ChildProcess(const std::string &commandLine, Caller where = Caller::current());
-    /* Started with a show command in its startup information, as "start /min" or a shortcut
-     * set to "Minimized" starts a program. */
-    ChildProcess(const std::string &commandLine, WORD showCommand,
-                 Caller where = Caller::current());
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
@@ -48,7 +44,6 @@ class ChildProcess
     DWORD CloseAndWait(HWND window, Caller where = Caller::current());
 
   private:
-    void Start(const std::string &commandLine, DWORD flags, WORD showCommand);
     PROCESS_INFORMATION process_;
 };
 
