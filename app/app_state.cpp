@@ -2,7 +2,8 @@
 
 #include "app/app_state.h"
 
-/* Zero-filled but for the two requests; a constant, so it is ready before any code runs. */
+/* Initialized data, so these values are in place before any code runs: zero but for the two
+ * requests. */
 AppStateRecord AppState = {
     NULL,          /* instance */
     NOT_REQUESTED, /* requestedDisableMediaSense */

@@ -8,8 +8,9 @@ char *CommandLineTail(char *commandLine)
 
     if (*cursor == '"')
     {
-        /* A quoted name runs to the next quote, which may be preceded by anything, even a
-         * trail byte of the ANSI code page that happens to be a quote. */
+        /* A quoted name runs to the next quote. Under a double-byte ANSI code page a lead byte
+         * takes the byte after it along, so a quote that is a trail byte does not end the
+         * name; a lead byte right before the end takes nothing, and the scan stops there. */
         cursor++;
         while (*cursor != '\0' && *cursor != '"')
         {

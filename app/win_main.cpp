@@ -15,10 +15,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     (void)showCommand;
     AppState.instance = instance;
 
-    /* Template 101 names no class, so the dialog is of the system's dialog class and never
-     * of this one. "DlgClass" is registered for templates that name it, such as a translated
-     * copy of the dialog: a dialog-manager class (DefDlgProcA, DLGWINDOWEXTRA) with Kelvra's
-     * module. That it cannot be registered is the one reason to stop before any window. */
+    /* Kelvra's own dialog does not use this class: template 101 names none, so it is of the
+     * system's dialog class. "DlgClass" is a dialog-manager class (DefDlgProcA,
+     * DLGWINDOWEXTRA) of Kelvra's module for a template that names it. When it cannot be
+     * registered, Kelvra stops before any window, with exit code 0. */
     ZeroMemory(&windowClass, sizeof(windowClass));
     windowClass.style = CS_BYTEALIGNCLIENT;
     windowClass.lpfnWndProc = DefDlgProcA;

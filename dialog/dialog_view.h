@@ -1,6 +1,7 @@
 /*
- * The operations through which the logic changes the dialog's controls. Each looks the
- * control up first and does nothing when the dialog has no such control.
+ * The operations through which the logic changes the dialog's controls. Those that take a
+ * control id look the control up first and do nothing when the dialog has no such control;
+ * PostCommand and PostClose only queue a message to the dialog.
  */
 #ifndef KELVRA_DIALOG_VIEW_H
 #define KELVRA_DIALOG_VIEW_H

@@ -11,7 +11,9 @@
 static HICON dialogIcon;
 static HICON previousClassIcon;
 
-/* Gives the dialog Kelvra's icon, when it loads. */
+/* Installs Kelvra's icon, when it loads, as the icon of the dialog's window class. That class
+ * is the platform's dialog class (the template names none), shared by every dialog of the
+ * process, until ReleaseDialogIcon puts the old icon back. */
 static void SetDialogIcon(HWND dialog)
 {
     HICON icon = (HICON)LoadImageA(AppState.instance, MAKEINTRESOURCEA(IDI_KELVRA), IMAGE_ICON, 16,
@@ -20,7 +22,6 @@ static void SetDialogIcon(HWND dialog)
     /* Without it the dialog keeps the platform's icon, which is no reason not to start. */
     if (icon == NULL)
         return;
-    /* The dialog's class is the platform's dialog class: the template names none. */
     previousClassIcon = (HICON)SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)icon);
     dialogIcon = icon;
 }
@@ -114,18 +115,39 @@ static void InitSettingsPanel(HWND dialog)
 /* A click on a check box marks or unmarks its setting. */
 static void OnChangeBoxClicked(HWND dialog, int controlId)
 {
-    BOOL *change =
-        controlId == IDC_MEDIA_SENSE_CHANGE ? &AppState.changeMediaSense : &AppState.changeApipa;
+    BOOL *change;
 
+    switch (controlId)
+    {
+        case IDC_MEDIA_SENSE_CHANGE:
+            change = &AppState.changeMediaSense;
+            break;
+        case IDC_APIPA_CHANGE:
+            change = &AppState.changeApipa;
+            break;
+        default:
+            return;
+    }
     *change = IsControlChecked(dialog, controlId) == 1;
     UpdateSaveButton(dialog);
 }
 
+/* The status text once value has been written. The two values point opposite ways: 1 in
+ * DisableDHCPMediaSense turns Media Sense off, 1 in IPAutoconfigurationEnabled turns APIPA on. */
+static UINT MediaSenseSavedText(DWORD value)
+{
+    return value == 1 ? IDS_MEDIA_SENSE_NOW_DISABLED : IDS_MEDIA_SENSE_NOW_ENABLED;
+}
+
+static UINT ApipaSavedText(DWORD value)
+{
+    return value == 1 ? IDS_APIPA_NOW_ENABLED : IDS_APIPA_NOW_DISABLED;
+}
+
 /* Writes the opposite of the stored value's state and shows the outcome in the status line:
- * writtenOneText when 1 was written, writtenZeroText when 0 was. Returns 1 when the value was
- * written. */
+ * savedText of the value written, or failedText. Returns 1 when the value was written. */
 static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int statusId,
-                        UINT writtenOneText, UINT writtenZeroText, UINT failedText)
+                        UINT (*savedText)(DWORD value), UINT failedText)
 {
     DWORD newValue = SettingState(stored) == 1 ? 0 : 1;
 
@@ -134,7 +156,7 @@ static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int st
         SetControlText(dialog, statusId, failedText);
         return 0;
     }
-    SetControlText(dialog, statusId, newValue == 1 ? writtenOneText : writtenZeroText);
+    SetControlText(dialog, statusId, savedText(newValue));
     return 1;
 }
 
@@ -147,7 +169,8 @@ static void SaveChanges(HWND dialog)
         BOOL failed = 0;
 
         FocusControl(dialog, IDC_EXIT);
-        /* Nothing enables them again: a dialog saves at most once. */
+        /* Nothing enables them again, so the user cannot ask twice; a Save command that still
+         * arrives, posted, runs this again and writes the same values again. */
         EnableControl(dialog, IDC_SAVE, 0);
         EnableControl(dialog, IDC_MEDIA_SENSE_CHANGE, 0);
         EnableControl(dialog, IDC_APIPA_CHANGE, 0);
@@ -155,8 +178,8 @@ static void SaveChanges(HWND dialog)
         if (AppState.changeMediaSense == 1)
         {
             if (SaveSetting(dialog, MEDIA_SENSE_VALUE, AppState.disableMediaSense,
-                            IDC_MEDIA_SENSE_STATUS, IDS_MEDIA_SENSE_NOW_DISABLED,
-                            IDS_MEDIA_SENSE_NOW_ENABLED, IDS_MEDIA_SENSE_NOT_CHANGED))
+                            IDC_MEDIA_SENSE_STATUS, MediaSenseSavedText,
+                            IDS_MEDIA_SENSE_NOT_CHANGED))
                 written = 1;
             else
                 failed = 1;
@@ -164,7 +187,7 @@ static void SaveChanges(HWND dialog)
         if (AppState.changeApipa == 1)
         {
             if (SaveSetting(dialog, APIPA_VALUE, AppState.ipAutoconfigEnabled, IDC_APIPA_STATUS,
-                            IDS_APIPA_NOW_ENABLED, IDS_APIPA_NOW_DISABLED, IDS_APIPA_NOT_CHANGED))
+                            ApipaSavedText, IDS_APIPA_NOT_CHANGED))
                 written = 1;
             else
                 failed = 1;

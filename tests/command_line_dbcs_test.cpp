@@ -32,13 +32,9 @@ TEST(CommandLineDbcsTest, ALeadByteInAQuotedNameTakesTheNextByteButNeverTheEnd)
         {.what = "a last lead byte inside the quotes",
          .commandLine = "\"C:\\Tools\\\x81",
          .tail = ""},
-        {.what = "a lead byte alone in the quotes",
-         .commandLine = "\"\x81",
-         .tail = ""},
+        {.what = "a lead byte alone in the quotes", .commandLine = "\"\x81", .tail = ""},
         /* 0x81 0x22 is one character: its second byte is no closing quote */
-        {.what = "a quote that is a trail byte",
-         .commandLine = "\"C:\\\x81\" /SAVE",
-         .tail = ""},
+        {.what = "a quote that is a trail byte", .commandLine = "\"C:\\\x81\" /SAVE", .tail = ""},
         {.what = "a whole character before the closing quote",
          .commandLine = "\"C:\\\x83\x5C\" /SAVE",
          .tail = "/SAVE"},
@@ -66,14 +62,17 @@ TEST(CommandLineDbcsTest, ATailEndingInALeadByteAsksForNothingItDoesNotSay)
         BOOL save;
     } cases[] = {
         {.tail = "/\x81", .mediaSense = NOT_REQUESTED, .apipa = NOT_REQUESTED, .save = 0},
-        {.tail = "/MEDIASENSE=\x81", .mediaSense = NOT_REQUESTED, .apipa = NOT_REQUESTED,
+        {.tail = "/MEDIASENSE=\x81",
+         .mediaSense = NOT_REQUESTED,
+         .apipa = NOT_REQUESTED,
          .save = 0},
-        {.tail = "/MEDIASENSE=O\x81", .mediaSense = NOT_REQUESTED, .apipa = NOT_REQUESTED,
+        {.tail = "/MEDIASENSE=O\x81",
+         .mediaSense = NOT_REQUESTED,
+         .apipa = NOT_REQUESTED,
          .save = 0},
         {.tail = "/APIPA=OF\x81", .mediaSense = NOT_REQUESTED, .apipa = NOT_REQUESTED, .save = 0},
         {.tail = "/SAV\x81", .mediaSense = NOT_REQUESTED, .apipa = NOT_REQUESTED, .save = 0},
-        {.tail = "/MEDIASENSE=OFF /SAVE\x81", .mediaSense = 1, .apipa = NOT_REQUESTED,
-         .save = 1},
+        {.tail = "/MEDIASENSE=OFF /SAVE\x81", .mediaSense = 1, .apipa = NOT_REQUESTED, .save = 1},
     };
     PageEnd page;
     for (const auto &c : cases)

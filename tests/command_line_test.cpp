@@ -108,7 +108,8 @@ TEST(CommandLineTest, ForEachSettingTheLastRequestWins)
     } cases[] = {
         {"/MEDIASENSE=ON /MEDIASENSE=OFF", {.mediaSense = 1}},
         {"/MEDIASENSE=OFF /MEDIASENSE=ON", {.mediaSense = 0}},
-        {"/MEDIASENSE=OFF /SAVE /APIPA=ON /MEDIASENSE=ON", {.mediaSense = 0, .apipa = 1, .save = 1}},
+        {"/MEDIASENSE=OFF /SAVE /APIPA=ON /MEDIASENSE=ON",
+         {.mediaSense = 0, .apipa = 1, .save = 1}},
         {"/MEDIASENSE=OFF /MEDIASENSE=", {.mediaSense = 1}},
         {"/MEDIASENSE=ON /MEDIASENSE=MAYBE", {.mediaSense = 0}},
         {"/APIPA=ON /APIPA=OFF", {.apipa = 0}},

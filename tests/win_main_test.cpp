@@ -91,7 +91,8 @@ extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp__Form
 #endif
 
 /* Puts replacement into an import slot for as long as it lives. */
-template <typename Function> class ImportSlot
+template <typename Function>
+class ImportSlot
 {
   public:
     ImportSlot(Function &slot, Function replacement) : slot_(slot), original_(slot)
@@ -256,22 +257,34 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheMachineMustStillResta
         UINT mediaSenseStatus, apipaStatus;
         DWORD mediaSenseAfter, apipaAfter;
     } cases[] = {
-        {.what = "APIPA refused, /QUIT", .mediaSenseRefused = false,
+        {.what = "APIPA refused, /QUIT",
+         .mediaSenseRefused = false,
          .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT",
-         .mediaSenseStatus = IDS_MEDIA_SENSE_NOW_DISABLED, .apipaStatus = IDS_APIPA_NOT_CHANGED,
-         .mediaSenseAfter = 1, .apipaAfter = 1},
-        {.what = "APIPA refused", .mediaSenseRefused = false,
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOW_DISABLED,
+         .apipaStatus = IDS_APIPA_NOT_CHANGED,
+         .mediaSenseAfter = 1,
+         .apipaAfter = 1},
+        {.what = "APIPA refused",
+         .mediaSenseRefused = false,
          .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE",
-         .mediaSenseStatus = IDS_MEDIA_SENSE_NOW_DISABLED, .apipaStatus = IDS_APIPA_NOT_CHANGED,
-         .mediaSenseAfter = 1, .apipaAfter = 1},
-        {.what = "Media Sense refused, /QUIT", .mediaSenseRefused = true,
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOW_DISABLED,
+         .apipaStatus = IDS_APIPA_NOT_CHANGED,
+         .mediaSenseAfter = 1,
+         .apipaAfter = 1},
+        {.what = "Media Sense refused, /QUIT",
+         .mediaSenseRefused = true,
          .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT",
-         .mediaSenseStatus = IDS_MEDIA_SENSE_NOT_CHANGED, .apipaStatus = IDS_APIPA_NOW_DISABLED,
-         .mediaSenseAfter = 0, .apipaAfter = 0},
-        {.what = "Media Sense refused", .mediaSenseRefused = true,
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOT_CHANGED,
+         .apipaStatus = IDS_APIPA_NOW_DISABLED,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 0},
+        {.what = "Media Sense refused",
+         .mediaSenseRefused = true,
          .tail = "/MEDIASENSE=OFF /APIPA=OFF /SAVE",
-         .mediaSenseStatus = IDS_MEDIA_SENSE_NOT_CHANGED, .apipaStatus = IDS_APIPA_NOW_DISABLED,
-         .mediaSenseAfter = 0, .apipaAfter = 0},
+         .mediaSenseStatus = IDS_MEDIA_SENSE_NOT_CHANGED,
+         .apipaStatus = IDS_APIPA_NOW_DISABLED,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 0},
     };
     HINSTANCE self = GetModuleHandleA(NULL);
     for (const auto &c : cases)
@@ -282,11 +295,11 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheMachineMustStillResta
         SetDword(TCPIP_KEY_PATH, APIPA_NAME, 1);
         if (c.mediaSenseRefused)
             DenyFullAccess(TCPIP_KEY_PATH);
-        between = {.trigger = StringEntry(c.mediaSenseStatus),
-                   .allow = c.mediaSenseRefused,
-                   .hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchStatusLines, NULL,
-                                             GetCurrentThreadId()),
-                   .fired = false};
+        between = {
+            .trigger = StringEntry(c.mediaSenseStatus),
+            .allow = c.mediaSenseRefused,
+            .hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchStatusLines, NULL, GetCurrentThreadId()),
+            .fired = false};
         ASSERT_NE(HHOOK(NULL), between.hook);
 
         int exitCode = RunWinMain(self, c.tail);

@@ -5,7 +5,9 @@
 # ADVAPI32 and msvcrt, and only functions on tools/windows2000-imports.txt; subsystem and OS
 # version at most 5.0; GUI subsystem; ASLR and NX flags with relocations to match; stripped,
 # and at most 32 KiB with all its resources; no instruction that a Pentium lacks.
-# x86_64: the same but for the versions, the size and the CPU, which concern Windows 2000 only.
+# x86_64: the same DLLs and GUI and security checks, with the functions on
+# tools/x86_64-imports.txt allowed besides; no version, size or CPU check, which concern the
+# Windows 2000 build only.
 set -eu
 objdump=$1
 exe=$2
@@ -31,7 +33,9 @@ imports=$(printf '%s\n' "$headers" | awk '
     /^ *[0-9a-f]+\t/ { next }')
 [ -n "$imports" ] || fail "no imports found: is this a PE file?"
 allowed=$(grep -v '^#' "$tools/windows2000-imports.txt" | awk 'NF == 2 { print $1, $2 }')
+lists="$tools/windows2000-imports.txt"
 if [ "$arch" = x86_64 ]; then
+    lists="$lists or $tools/x86_64-imports.txt"
     allowed="$allowed
 $(grep -v '^#' "$tools/x86_64-imports.txt" | awk 'NF == 2 { print $1, $2 }')"
 fi
@@ -43,7 +47,7 @@ for dll in $(printf '%s\n' "$imports" | awk '{ print $1 }' | sort -u); do
 done
 printf '%s\n' "$imports" | while read -r dll function; do
     if ! printf '%s\n' "$allowed" | grep -qixF "$dll $function"; then
-        echo "FAIL: $exe: imports $dll $function, which is not on $tools/windows2000-imports.txt" >&2
+        echo "FAIL: $exe: imports $dll $function, which is not on $lists" >&2
         echo x
     fi
 done >"$exe.unlisted"
