@@ -3,6 +3,7 @@
 two 16-colour images, 32 x 32 and 16 x 16. Run it from anywhere; it writes beside itself."""
 import os
 import struct
+import sys
 
 # The standard 16-colour palette, in the order Windows uses.
 PALETTE = [
@@ -102,6 +103,10 @@ def image(art, size):
 
 
 def main():
+    # It takes no arguments: any, "--help" included, gets this text and leaves the icon alone.
+    if len(sys.argv) > 1:
+        print(__doc__.strip() + '\nUsage: make_icon.py', file=sys.stderr)
+        sys.exit(0 if sys.argv[1] in ('-h', '--help') else 2)
     images = [(32, image(ICON_32, 32)), (16, image(ICON_16, 16))]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = len(out) + 16 * len(images)

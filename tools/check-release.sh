@@ -6,7 +6,9 @@
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-version=$(sed -n 's/^project(Kelvra VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The version as project() in CMakeLists.txt names it, however that call is laid out on lines.
+version=$(tr '\n' ' ' <CMakeLists.txt | sed -n 's/.*project([[:space:]]*Kelvra[[:space:]][^)]*VERSION[[:space:]]*\([0-9.]*\).*/\1/p')
+[ -n "$version" ] || { echo "FAIL: no version in project() of CMakeLists.txt" >&2; exit 1; }
 name=Kelvra-$version-win32.zip
 zip=build/i686/$name
 folder=Kelvra-$version

@@ -24,7 +24,8 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 cd "$top"
-cmake --preset "$arch" >/dev/null
+# --fresh: a build tree configured with other toolchain flags would keep them.
+cmake --preset "$arch" --fresh >/dev/null
 cmake --build --preset "$arch" --target Kelvra >/dev/null
 
 if [ -z "${WINEPREFIX:-}" ]; then

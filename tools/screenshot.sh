@@ -7,7 +7,8 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 "$top/tools/install-packages.sh"
-cmake --preset i686 >/dev/null
+# --fresh: a build tree configured with other toolchain flags would keep them.
+cmake --preset i686 --fresh >/dev/null
 cmake --build --preset i686 --target Kelvra >/dev/null
 
 export WINEPREFIX="$top/build/screenshot-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
