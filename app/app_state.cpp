@@ -3,21 +3,24 @@
 #include "app/app_state.h"
 
 /* Initialized data, so these values are in place before any code runs: zero but for the two
- * requests. */
+ * requests and the local registry. */
 AppStateRecord AppState = {
-    NULL,          /* instance */
-    NOT_REQUESTED, /* requestedDisableMediaSense */
-    NOT_REQUESTED, /* requestedApipaEnabled */
-    0,             /* autoSave */
-    0,             /* autoQuit */
-    0,             /* platformSupported */
-    0,             /* disableMediaSense */
-    0,             /* ipAutoconfigEnabled */
-    0,             /* changeMediaSense */
-    0,             /* changeApipa */
-    0,             /* currentPage */
-    0,             /* exitCode */
-    "",            /* messageText */
+    NULL,               /* instance */
+    NOT_REQUESTED,      /* requestedDisableMediaSense */
+    NOT_REQUESTED,      /* requestedApipaEnabled */
+    0,                  /* autoSave */
+    0,                  /* autoQuit */
+    0,                  /* platformSupported */
+    0,                  /* disableMediaSense */
+    0,                  /* ipAutoconfigEnabled */
+    0,                  /* changeMediaSense */
+    0,                  /* changeApipa */
+    0,                  /* currentPage */
+    0,                  /* exitCode */
+    "",                 /* messageText */
+    NULL,               /* computerName */
+    0,                  /* computerNameLength */
+    HKEY_LOCAL_MACHINE, /* registryRoot */
 };
 
 void FormatErrorText(DWORD errorCode)

@@ -1,7 +1,7 @@
 /*
- * The one application state record: what the command line asked for, what was read,
- * what is marked for change, the help page on show, the exit code and the last system
- * error text.
+ * The one application state record: what the command line asked for, the machine whose
+ * settings these are, what was read, what is marked for change, the help page on show, the
+ * exit code and the last system error text.
  */
 #ifndef KELVRA_APP_STATE_H
 #define KELVRA_APP_STATE_H
@@ -28,6 +28,11 @@ struct AppStateRecord
     DWORD currentPage; /* wraps: a Back on page 0 makes it 0xFFFFFFFF */
     LONG exitCode;
     char messageText[MESSAGE_TEXT_SIZE];
+    /* The machine that /COMPUTER= named, without a leading "\\\\": a pointer into the
+     * command-line tail, not zero-terminated, and its length; NULL for this machine. */
+    const char *computerName;
+    DWORD computerNameLength;
+    HKEY registryRoot; /* HKEY_LOCAL_MACHINE of the machine worked on */
 };
 
 extern AppStateRecord AppState;

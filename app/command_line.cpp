@@ -28,6 +28,23 @@ static BOOL SkipKeyword(const char *keyword, const char **cursor)
     return 1;
 }
 
+/* The name runs to the next blank, tab, '/' or the end; a leading "\\\\" means the same as
+ * none. An empty name leaves an earlier one, or this machine. */
+static void TakeComputerName(const char *text)
+{
+    DWORD length = 0;
+
+    if (text[0] == '\\' && text[1] == '\\')
+        text += 2;
+    while (text[length] != '\0' && text[length] != ' ' && text[length] != '\t' &&
+           text[length] != '/')
+        length++;
+    if (length == 0)
+        return;
+    AppState.computerName = text;
+    AppState.computerNameLength = length;
+}
+
 void ParseCommandLine(const char *tail)
 {
     const char *cursor = tail;
@@ -62,5 +79,7 @@ void ParseCommandLine(const char *tail)
             AppState.autoSave = 1;
         if (SkipKeyword("QUIT", &cursor))
             AppState.autoQuit = 1;
+        if (SkipKeyword("COMPUTER=", &cursor))
+            TakeComputerName(cursor);
     } while (*cursor != '\0');
 }

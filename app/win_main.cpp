@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "app/target_machine.h"
 #include "dialog/settings_dialog.h"
 #include "resources/resource.h"
 
@@ -35,6 +36,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     ParseCommandLine(commandLineTail);
 
+    /* Another machine: what cannot be reached or read there ends the run before any dialog,
+     * with exit code 2, so that a script walking many machines can tell it apart. */
+    if (AppState.computerName != NULL && !OpenTargetMachine())
+    {
+        AppState.exitCode = 2;
+        if (AppState.autoQuit != 1)
+            MessageBoxA(NULL, AppState.messageText, "Kelvra", MB_ICONERROR | MB_OK);
+        CloseTargetMachine();
+        return AppState.exitCode;
+    }
+
     if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_KELVRA), NULL, SettingsDialogProc, 0) == -1)
     {
         FormatErrorText(GetLastError());
@@ -43,6 +55,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
         if (AppState.autoQuit != 1)
             MessageBoxA(NULL, AppState.messageText, "Kelvra: Fatal Error",
                         MB_ICONERROR | MB_TOPMOST);
+        /* Nothing was done on the other machine, and that is no "nothing needed doing". */
+        if (AppState.computerName != NULL)
+            AppState.exitCode = 2;
     }
+    CloseTargetMachine();
     return AppState.exitCode;
 }

@@ -54,6 +54,11 @@ BOOL IsControlChecked(HWND dialog, int controlId)
     return SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+void SetDialogTitle(HWND dialog, const char *title)
+{
+    SetWindowTextA(dialog, title);
+}
+
 void FocusControl(HWND dialog, int controlId)
 {
     HWND control = GetDlgItem(dialog, controlId);

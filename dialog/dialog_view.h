@@ -18,6 +18,9 @@ void CheckControl(HWND dialog, int controlId);
 /* 1 when the check box is checked; 0 otherwise and when there is no such control. */
 BOOL IsControlChecked(HWND dialog, int controlId);
 
+/* The dialog's own title. */
+void SetDialogTitle(HWND dialog, const char *title);
+
 /* These three queue a message: what the caller does after them always happens first. */
 void FocusControl(HWND dialog, int controlId);
 /* The control's command, as if it had been clicked. */

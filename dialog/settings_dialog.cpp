@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "app/app_state.h"
+#include "app/target_machine.h"
 #include "dialog/dialog_view.h"
 #include "dialog/help_pages.h"
 #include "dialog/settings_dialog.h"
@@ -63,14 +64,28 @@ static void UpdateSaveButton(HWND dialog)
 static void InitSettingsPanel(HWND dialog)
 {
     SetDialogIcon(dialog);
-    AppState.platformSupported = IsPlatformSupported();
-    if (AppState.platformSupported == 1)
+    if (AppState.computerName != NULL)
     {
-        /* A failed read leaves the default, which is all a read failure can mean here. */
-        AppState.disableMediaSense = 0;
-        ReadDwordValue(TCPIP_PARAMETERS_KEY, MEDIA_SENSE_VALUE, &AppState.disableMediaSense);
-        AppState.ipAutoconfigEnabled = 1;
-        ReadDwordValue(TCPIP_PARAMETERS_KEY, APIPA_VALUE, &AppState.ipAutoconfigEnabled);
+        /* Another machine's version and settings were read before the dialog opened, where a
+         * failure could still end the run. */
+        char title[TARGET_TITLE_SIZE];
+
+        TargetTitle(title);
+        SetDialogTitle(dialog, title);
+    }
+    else
+    {
+        AppState.platformSupported = IsPlatformSupported();
+        if (AppState.platformSupported == 1)
+        {
+            /* A failed read leaves the default, which is all a read failure can mean here. */
+            AppState.disableMediaSense = 0;
+            ReadDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, MEDIA_SENSE_VALUE,
+                           &AppState.disableMediaSense);
+            AppState.ipAutoconfigEnabled = 1;
+            ReadDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, APIPA_VALUE,
+                           &AppState.ipAutoconfigEnabled);
+        }
     }
 
     AppState.changeMediaSense = 0;
@@ -151,7 +166,7 @@ static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int st
 {
     DWORD newValue = SettingState(stored) == 1 ? 0 : 1;
 
-    if (!WriteDwordValue(TCPIP_PARAMETERS_KEY, valueName, newValue))
+    if (!WriteDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, valueName, newValue))
     {
         SetControlText(dialog, statusId, failedText);
         return 0;
@@ -193,20 +208,20 @@ static void SaveChanges(HWND dialog)
                 failed = 1;
         }
         /* The exit code tells a script that something was changed, so only a write that
-         * succeeded counts. */
-        if (written)
+         * succeeded counts. For another machine a fleet script must also learn of a failure:
+         * 2 then, even beside a write that succeeded. */
+        if (failed && AppState.computerName != NULL)
+            AppState.exitCode = 2;
+        else if (written)
             AppState.exitCode = 1;
         /* An unattended run must never wait for a click: under /QUIT the status lines and
          * the exit code are all it reports. */
         if (failed && AppState.autoQuit != 1)
         {
-            char caption[256];
-
             /* A Save posted by /SAVE runs before the modal loop has first shown the dialog;
              * the box belongs over the status lines that it explains. */
             ShowWindow(dialog, SW_SHOW);
-            GetWindowTextA(dialog, caption, sizeof(caption));
-            MessageBoxA(dialog, AppState.messageText, caption, MB_ICONERROR | MB_OK);
+            MessageBoxA(dialog, AppState.messageText, "Kelvra", MB_ICONERROR | MB_OK);
         }
     }
     if (AppState.autoQuit == 1)

@@ -22,6 +22,9 @@ TEST(AppStateTest, StartsWithNothingRequestedAndEverythingElseZero)
     EXPECT_EQ(0, START_STATE.exitCode);
     for (size_t i = 0; i < sizeof(START_STATE.messageText); i++)
         ASSERT_EQ(0, START_STATE.messageText[i]) << "messageText[" << i << "]";
+    EXPECT_EQ(nullptr, START_STATE.computerName);
+    EXPECT_EQ(0u, START_STATE.computerNameLength);
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, START_STATE.registryRoot);
 }
 
 TEST(AppStateTest, FieldsHaveTheirSizesAndOrder)

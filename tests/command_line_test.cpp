@@ -22,17 +22,19 @@ struct Requests
     LONG apipa = NONE;
     BOOL save = 0;
     BOOL quit = 0;
+    std::string computer = ""; /* as recorded; "" for this machine */
 };
 
 std::ostream &operator<<(std::ostream &out, const Requests &r)
 {
-    return out << "{" << r.mediaSense << ", " << r.apipa << ", " << r.save << ", " << r.quit << "}";
+    return out << "{" << r.mediaSense << ", " << r.apipa << ", " << r.save << ", " << r.quit
+               << ", \"" << r.computer << "\"}";
 }
 
 bool operator==(const Requests &a, const Requests &b)
 {
     return a.mediaSense == b.mediaSense && a.apipa == b.apipa && a.save == b.save &&
-           a.quit == b.quit;
+           a.quit == b.quit && a.computer == b.computer;
 }
 
 Requests ParsedRequests(const char *tail)
@@ -41,9 +43,22 @@ Requests ParsedRequests(const char *tail)
     AppState.requestedApipaEnabled = NOT_REQUESTED;
     AppState.autoSave = 0;
     AppState.autoQuit = 0;
+    AppState.computerName = NULL;
+    AppState.computerNameLength = 0;
     ParseCommandLine(tail);
-    return {AppState.requestedDisableMediaSense, AppState.requestedApipaEnabled, AppState.autoSave,
-            AppState.autoQuit};
+    std::string computer;
+    if (AppState.computerName != NULL)
+    {
+        /* A pointer into the tail, never past its end. */
+        EXPECT_GE(AppState.computerName, tail);
+        EXPECT_LE(AppState.computerName + AppState.computerNameLength, tail + std::strlen(tail));
+        computer.assign(AppState.computerName, AppState.computerNameLength);
+    }
+    return {.mediaSense = AppState.requestedDisableMediaSense,
+            .apipa = AppState.requestedApipaEnabled,
+            .save = AppState.autoSave,
+            .quit = AppState.autoQuit,
+            .computer = computer};
 }
 
 } // namespace
@@ -88,6 +103,30 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         {"/ SAVE", {}},
         {"/MEDIASENSE= OFF", {}},
         {"/MEDIA=OFF /APIPA ON /QUITE", {.quit = 1}},
+        /* the machine to work on: up to a blank, a tab, a '/' or the end, "\\\\" or not */
+        {"/COMPUTER=pc042", {.computer = "pc042"}},
+        {"/computer=PC042", {.computer = "PC042"}},
+        {"/COMPUTER=\\\\pc042", {.computer = "pc042"}},
+        {"/COMPUTER=pc042/SAVE", {.save = 1, .computer = "pc042"}},
+        {"/COMPUTER=pc042\t/QUIT", {.quit = 1, .computer = "pc042"}},
+        {"/MEDIASENSE=OFF /COMPUTER=pc042 /SAVE /QUIT",
+         {.mediaSense = 1, .save = 1, .quit = 1, .computer = "pc042"}},
+        {"/COMPUTER= /SAVE", {.save = 1}},
+        {"/COMPUTER=\\\\ /SAVE", {.save = 1}},
+        {"/COMPUTER=", {}},
+        {"/COMPUTER=a /COMPUTER=b", {.computer = "b"}},
+        {"/COMPUTER=a /COMPUTER=", {.computer = "a"}},
+        {"/COMPUTER=\\\\\\\\\\\\x", {.computer = "\\\\\\\\x"}},
+        {"/COMPUTER=\"PC 42\"", {.computer = "\"PC"}},
+        {"/COMPUTER=.", {.computer = "."}},
+        /* the fifth keyword test: after /QUIT in a chain, and nothing before it */
+        {"/QUITCOMPUTER=x", {.quit = 1, .computer = "x"}},
+        {"/SAVEQUITCOMPUTER=x/APIPA=OFF", {.apipa = 0, .save = 1, .quit = 1, .computer = "x"}},
+        {"/COMPUTER=xSAVE", {.computer = "xSAVE"}},
+        {"/COMPUTERS", {}},
+        {"/COMPUTER", {}},
+        {"-COMPUTER=x", {}},
+        {"/ COMPUTER=x", {}},
         /* a lone '/' at the end */
         {"/", {}},
         {"/SAVE /", {.save = 1}},
@@ -179,9 +218,9 @@ TEST(CommandLineTest, NeverReadsPastTheEndOfTheTail)
 TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
 {
     /* Fragments of the options, so that near-misses are common; fixed seed, bounded run. */
-    const char *fragments[] = {"/",  "/",   "MEDIASENSE=", "APIPA=", "SAVE", "QUIT",
-                               "ON", "OFF", "medias",      "Apipa",  "=",    " ",
-                               "-",  "\"",  "O",           "\xE9",   "\t",   "x"};
+    const char *fragments[] = {"/",   "/",      "MEDIASENSE=", "APIPA=", "SAVE",      "QUIT", "ON",
+                               "OFF", "medias", "Apipa",       "=",      " ",         "-",    "\"",
+                               "O",   "\xE9",   "\t",          "x",      "COMPUTER=", "\\\\"};
     std::mt19937 random(20261209);
     std::uniform_int_distribution<size_t> pick(0, sizeof(fragments) / sizeof(fragments[0]) - 1);
     std::uniform_int_distribution<int> count(0, 6);
@@ -203,8 +242,20 @@ TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
         AppState.requestedApipaEnabled = NOT_REQUESTED;
         AppState.autoSave = 0;
         AppState.autoQuit = 0;
-        ParseCommandLine(page.Place(tail));
+        AppState.computerName = NULL;
+        AppState.computerNameLength = 0;
+        const char *placed = page.Place(tail);
+        ParseCommandLine(placed);
 
+        ASSERT_EQ(poisoned.registryRoot, AppState.registryRoot);
+        if (AppState.computerName != NULL)
+        {
+            std::string name(AppState.computerName, AppState.computerNameLength);
+            ASSERT_GE(AppState.computerName, placed);
+            ASSERT_LE(AppState.computerName + AppState.computerNameLength, placed + tail.size());
+            ASSERT_FALSE(name.empty());
+            ASSERT_EQ(std::string::npos, name.find_first_of(" \t/"));
+        }
         ASSERT_EQ(poisoned.instance, AppState.instance);
         ASSERT_EQ(poisoned.platformSupported, AppState.platformSupported);
         ASSERT_EQ(poisoned.disableMediaSense, AppState.disableMediaSense);

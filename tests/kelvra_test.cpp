@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -27,7 +28,8 @@ enum KeyState
 {
     KEY_NORMAL,
     KEY_MISSING,
-    KEY_DENIED /* refuses KEY_ALL_ACCESS, as to an account without administrative rights */
+    KEY_DENIED,    /* refuses KEY_ALL_ACCESS, as to an account without administrative rights */
+    KEY_UNREADABLE /* refuses even reading its values */
 };
 
 /* The real Tcpip\Parameters key, put back as it was after each test. */
@@ -57,6 +59,8 @@ class KelvraTest : public testing::Test
             SetDword(TCPIP_KEY_PATH, APIPA_NAME, apipa);
         if (state == KEY_DENIED)
             DenyFullAccess(TCPIP_KEY_PATH);
+        if (state == KEY_UNREADABLE)
+            DenyReading(TCPIP_KEY_PATH);
     }
     static DWORD Stored(const char *name)
     {
@@ -74,6 +78,44 @@ class KelvraTest : public testing::Test
     }
 
     SavedKey saved_{TCPIP_KEY_PATH};
+};
+
+/* This machine's name: Wine connects to a registry by name only when it is this one. */
+std::string OwnName()
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof(name);
+    if (!GetComputerNameA(name, &size))
+        ADD_FAILURE() << "no computer name: error " << GetLastError();
+    return name;
+}
+
+/* Where a machine records its Windows version, and a value put there for as long as the object
+ * lives. */
+const char WINDOWS_VERSION_KEY[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+class RecordedVersion
+{
+  public:
+    explicit RecordedVersion(const std::string &version)
+        : before_(GetRawValue(WINDOWS_VERSION_KEY, "CurrentVersion"))
+    {
+        if (!version.empty())
+            SetRawValue(WINDOWS_VERSION_KEY, "CurrentVersion", REG_SZ,
+                        std::vector<BYTE>(version.c_str(), version.c_str() + version.size() + 1));
+    }
+    ~RecordedVersion()
+    {
+        if (before_)
+            SetRawValue(WINDOWS_VERSION_KEY, "CurrentVersion", before_->type, before_->data);
+        else
+            DeleteValue(WINDOWS_VERSION_KEY, "CurrentVersion");
+    }
+    RecordedVersion(const RecordedVersion &) = delete;
+    RecordedVersion &operator=(const RecordedVersion &) = delete;
+
+  private:
+    std::optional<RawValue> before_;
 };
 
 /* What another process's window thread says of itself through icon_probe.dll: the
@@ -757,4 +799,221 @@ TEST_F(KelvraTest, AFailedSaveWithoutQuitShowsTheReasonUntilDismissed)
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays to show the result";
     EXPECT_EQ(0u, kelvra.CloseAndWait(dialog));
     EXPECT_EQ(0u, Stored(MEDIA_SENSE_NAME));
+}
+
+TEST_F(KelvraTest, AnotherMachineByNameGivesAnExitCodeAScriptCanLog)
+{
+    /* Wine's remote registry reaches only this machine, by its own name; any other name is a
+     * network path that was not found. 1: written, restart it; 0: nothing needed; 2: failed. */
+    const std::string own = OwnName();
+    const struct Case
+    {
+        std::string arguments;
+        KeyState key;
+        std::string recordedVersion = ""; /* "": as Wine records it, "6.1" */
+        DWORD mediaSense, apipa;
+        DWORD exitCode;
+        DWORD mediaSenseAfter, apipaAfter;
+    } cases[] = {
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = ABSENT,
+         .exitCode = 1,
+         .mediaSenseAfter = 1,
+         .apipaAfter = ABSENT},
+        {.arguments = "/COMPUTER=\\\\" + own + " /APIPA=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = ABSENT,
+         .apipa = ABSENT,
+         .exitCode = 1,
+         .mediaSenseAfter = ABSENT,
+         .apipaAfter = 0},
+        {.arguments = "/MEDIASENSE=OFF/SAVE/QUIT/COMPUTER=" + own,
+         .key = KEY_NORMAL,
+         .mediaSense = 1,
+         .apipa = 1,
+         .exitCode = 0,
+         .mediaSenseAfter = 1,
+         .apipaAfter = 1},
+        /* no such machine, and names that cannot be one: the local values stay */
+        {.arguments = "/COMPUTER=NO-SUCH-PC /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=" + std::string(32000, 'N') + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=\"" + own + "\" /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=\\\\\\\\\\\\x /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=. /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=\xC6\xD8\xC5 /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        /* an empty name is this machine, and the local exit code */
+        {.arguments = "/COMPUTER= /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 1,
+         .mediaSenseAfter = 1,
+         .apipaAfter = 1},
+        /* there, a write or a read that fails is a 2; locally, a 0 as ever */
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_MISSING,
+         .mediaSense = ABSENT,
+         .apipa = ABSENT,
+         .exitCode = 2,
+         .mediaSenseAfter = ABSENT,
+         .apipaAfter = ABSENT},
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_UNREADABLE,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=" + own + " /QUIT",
+         .key = KEY_UNREADABLE,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_UNREADABLE,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 0,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        /* the machine's own record of its version decides, not this one's */
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .recordedVersion = "4.0",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 0,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .recordedVersion = "5.0",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 1,
+         .mediaSenseAfter = 1,
+         .apipaAfter = 1},
+        {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .recordedVersion = "4.0",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 1,
+         .mediaSenseAfter = 1,
+         .apipaAfter = 1},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.arguments.substr(0, 120) + " (key state " + std::to_string(c.key) +
+                     ", version \"" + c.recordedVersion + "\")");
+        Prepare(c.key == KEY_UNREADABLE ? KEY_NORMAL : c.key, c.mediaSense, c.apipa);
+        ValueMap others = Others();
+        if (c.key == KEY_UNREADABLE)
+            DenyReading(TCPIP_KEY_PATH);
+        /* Wine reports the version that the registry records unless told otherwise: Kelvra
+         * itself runs as Windows XP here, whatever the "other" machine records. */
+        EmulatedVersion local("Kelvra.exe", "winxp");
+        RecordedVersion version(c.recordedVersion);
+
+        EXPECT_EQ(c.exitCode, RunProcess(Command(c.arguments)));
+
+        if (c.key == KEY_UNREADABLE)
+            AllowFullAccess(TCPIP_KEY_PATH);
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+        EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
+        EXPECT_EQ(c.key != KEY_MISSING, KeyExists(TCPIP_KEY_PATH)) << "nothing is created";
+        EXPECT_EQ(others, Others()) << "nothing else in the key changes";
+    }
+}
+
+TEST_F(KelvraTest, AnotherMachinesDialogNamesItInItsTitle)
+{
+    const std::string own = OwnName();
+    for (const std::string &given : {own, "\\\\" + own})
+    {
+        SCOPED_TRACE(given);
+        Prepare(KEY_NORMAL, 1, ABSENT);
+        ChildProcess kelvra(Command("/COMPUTER=" + given));
+        HWND dialog = kelvra.WaitForWindow();
+        ASSERT_NE(HWND(NULL), dialog);
+
+        EXPECT_EQ("Kelvra - \\\\" + own, WindowText(dialog));
+        EXPECT_EQ(StringEntry(IDS_MEDIA_SENSE_DISABLED),
+                  ControlText(dialog, IDC_MEDIA_SENSE_STATUS));
+        EXPECT_EQ(StringEntry(IDS_APIPA_ENABLED), ControlText(dialog, IDC_APIPA_STATUS));
+        EXPECT_EQ(0u, kelvra.CloseAndWait(dialog));
+    }
+}
+
+TEST_F(KelvraTest, AMachineThatCannotBeReachedIsReportedInABoxAndNoDialog)
+{
+    /* Without /QUIT: Windows' text for the error in a box titled "Kelvra", then the end, with 2;
+     * a local read that is refused still only shows the default. */
+    Prepare(KEY_NORMAL, 0, 1);
+    ChildProcess kelvra(Command("/COMPUTER=NO-SUCH-PC /MEDIASENSE=OFF /SAVE"));
+    HWND box = kelvra.WaitForWindow();
+    ASSERT_NE(HWND(NULL), box);
+
+    EXPECT_EQ("Kelvra", WindowText(box));
+    EXPECT_EQ(SystemErrorText(ERROR_BAD_NETPATH), ControlText(box, 0xFFFF));
+    EXPECT_EQ(HWND(NULL), GetDlgItem(box, IDC_MEDIA_SENSE_STATUS)) << "no dialog behind it";
+    SendDlgItemMessageA(box, IDOK, BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, kelvra.WaitForExit());
+    EXPECT_EQ(0u, Stored(MEDIA_SENSE_NAME));
+
+    Prepare(KEY_UNREADABLE, 1, 0);
+    ChildProcess local(Command(""));
+    HWND dialog = local.WaitForWindow();
+    ASSERT_NE(HWND(NULL), dialog);
+    EXPECT_EQ(StringEntry(IDS_MEDIA_SENSE_ENABLED), ControlText(dialog, IDC_MEDIA_SENSE_STATUS))
+        << "a refused read shows the default here";
+    EXPECT_EQ(0u, local.CloseAndWait(dialog));
+    AllowFullAccess(TCPIP_KEY_PATH);
 }

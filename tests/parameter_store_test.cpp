@@ -14,25 +14,34 @@ namespace
 
 const DWORD POISON = 0xDEADBEEF;
 
-/* A key of the test's own, made empty before the test and removed after it. */
+/* A registry root of the test's own, a private key laid out like a machine's HKLM and handed
+ * to the store as its root, with the store's key "Parameters" below it, made empty before the
+ * test and removed after it. A store that went to the real HKLM would not find it. */
 class ParameterStoreTest : public testing::Test
 {
   protected:
     void SetUp() override
     {
-        key_ = PrivateKeyPath();
-        DeleteKey(key_);
+        DeleteKey(PrivateKeyPath());
         CreateKey(key_);
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrivateKeyPath().c_str(), 0,
+                                               KEY_ALL_ACCESS, &root_));
     }
     void TearDown() override
     {
-        DeleteKey(key_);
+        RegCloseKey(root_);
+        DeleteKey(PrivateKeyPath());
     }
-    const char *Key() const
+    HKEY Root() const
     {
-        return key_.c_str();
+        return root_;
     }
-    std::string key_;
+    static const char *Key()
+    {
+        return "Parameters";
+    }
+    HKEY root_ = NULL;
+    std::string key_ = PrivateKeyPath() + "\\Parameters";
 };
 
 std::vector<BYTE> Bytes(std::initializer_list<BYTE> bytes)
@@ -59,23 +68,88 @@ TEST_F(ParameterStoreTest, ReadTakesOnlyADwordAndOtherwiseKeepsTheDefault)
         bool present;
         DWORD type;
         std::vector<BYTE> data;
-        BOOL expectedResult;
+        LONG expectedResult;
         DWORD expectedValue;
     } cases[] = {
-        {"absent", false, 0, {}, 1, POISON},
-        {"REG_DWORD 7", true, REG_DWORD, Bytes({7, 0, 0, 0}), 1, 7},
-        {"REG_DWORD 1", true, REG_DWORD, Bytes({1, 0, 0, 0}), 1, 1},
-        {"REG_DWORD 0", true, REG_DWORD, Bytes({0, 0, 0, 0}), 1, 0},
+        {.what = "absent",
+         .present = false,
+         .type = 0,
+         .data = {},
+         .expectedResult = ERROR_FILE_NOT_FOUND,
+         .expectedValue = POISON},
+        {.what = "REG_DWORD 7",
+         .present = true,
+         .type = REG_DWORD,
+         .data = Bytes({7, 0, 0, 0}),
+         .expectedResult = ERROR_SUCCESS,
+         .expectedValue = 7},
+        {.what = "REG_DWORD 1",
+         .present = true,
+         .type = REG_DWORD,
+         .data = Bytes({1, 0, 0, 0}),
+         .expectedResult = ERROR_SUCCESS,
+         .expectedValue = 1},
+        {.what = "REG_DWORD 0",
+         .present = true,
+         .type = REG_DWORD,
+         .data = Bytes({0, 0, 0, 0}),
+         .expectedResult = ERROR_SUCCESS,
+         .expectedValue = 0},
         /* stored short: the bytes that it lacks read as 0 */
-        {"REG_DWORD of 3 bytes", true, REG_DWORD, Bytes({0x56, 0x34, 0x12}), 1, 0x123456},
-        {"REG_DWORD of 2 bytes", true, REG_DWORD, Bytes({0x34, 0x12}), 1, 0x1234},
-        {"REG_DWORD of 1 byte", true, REG_DWORD, Bytes({0x12}), 1, 0x12},
-        {"REG_DWORD of no bytes", true, REG_DWORD, {}, 1, 0},
-        {"REG_DWORD of 8 bytes", true, REG_DWORD, Bytes({1, 0, 0, 0, 0, 0, 0, 0}), 0, POISON},
-        {"REG_SZ", true, REG_SZ, Bytes({'1', 0}), 0, POISON},
-        {"REG_BINARY", true, REG_BINARY, Bytes({1, 0, 0, 0}), 0, POISON},
-        {"REG_QWORD", true, REG_QWORD, Bytes({1, 0, 0, 0, 0, 0, 0, 0}), 0, POISON},
-        {"REG_DWORD_BIG_ENDIAN", true, REG_DWORD_BIG_ENDIAN, Bytes({0, 0, 0, 1}), 0, POISON},
+        {.what = "REG_DWORD of 3 bytes",
+         .present = true,
+         .type = REG_DWORD,
+         .data = Bytes({0x56, 0x34, 0x12}),
+         .expectedResult = ERROR_SUCCESS,
+         .expectedValue = 0x123456},
+        {.what = "REG_DWORD of 2 bytes",
+         .present = true,
+         .type = REG_DWORD,
+         .data = Bytes({0x34, 0x12}),
+         .expectedResult = ERROR_SUCCESS,
+         .expectedValue = 0x1234},
+        {.what = "REG_DWORD of 1 byte",
+         .present = true,
+         .type = REG_DWORD,
+         .data = Bytes({0x12}),
+         .expectedResult = ERROR_SUCCESS,
+         .expectedValue = 0x12},
+        {.what = "REG_DWORD of no bytes",
+         .present = true,
+         .type = REG_DWORD,
+         .data = {},
+         .expectedResult = ERROR_SUCCESS,
+         .expectedValue = 0},
+        {.what = "REG_DWORD of 8 bytes",
+         .present = true,
+         .type = REG_DWORD,
+         .data = Bytes({1, 0, 0, 0, 0, 0, 0, 0}),
+         .expectedResult = ERROR_INVALID_DATA,
+         .expectedValue = POISON},
+        {.what = "REG_SZ",
+         .present = true,
+         .type = REG_SZ,
+         .data = Bytes({'1', 0}),
+         .expectedResult = ERROR_INVALID_DATA,
+         .expectedValue = POISON},
+        {.what = "REG_BINARY",
+         .present = true,
+         .type = REG_BINARY,
+         .data = Bytes({1, 0, 0, 0}),
+         .expectedResult = ERROR_INVALID_DATA,
+         .expectedValue = POISON},
+        {.what = "REG_QWORD",
+         .present = true,
+         .type = REG_QWORD,
+         .data = Bytes({1, 0, 0, 0, 0, 0, 0, 0}),
+         .expectedResult = ERROR_INVALID_DATA,
+         .expectedValue = POISON},
+        {.what = "REG_DWORD_BIG_ENDIAN",
+         .present = true,
+         .type = REG_DWORD_BIG_ENDIAN,
+         .data = Bytes({0, 0, 0, 1}),
+         .expectedResult = ERROR_INVALID_DATA,
+         .expectedValue = POISON},
     };
     for (const auto &c : cases)
     {
@@ -86,7 +160,7 @@ TEST_F(ParameterStoreTest, ReadTakesOnlyADwordAndOtherwiseKeepsTheDefault)
 
         DWORD value = POISON;
         PoisonStack();
-        EXPECT_EQ(c.expectedResult, ReadDwordValue(Key(), APIPA_NAME, &value));
+        EXPECT_EQ(c.expectedResult, ReadDwordValue(Root(), Key(), APIPA_NAME, &value));
         EXPECT_EQ(c.expectedValue, value);
     }
 }
@@ -95,9 +169,113 @@ TEST_F(ParameterStoreTest, ReadFromAMissingKeyKeepsTheDefault)
 {
     DeleteKey(key_);
     DWORD value = POISON;
-    EXPECT_EQ(0, ReadDwordValue(Key(), MEDIA_SENSE_NAME, &value));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadDwordValue(Root(), Key(), MEDIA_SENSE_NAME, &value));
     EXPECT_EQ(POISON, value);
     EXPECT_FALSE(KeyExists(key_));
+}
+
+TEST_F(ParameterStoreTest, AReadThatIsRefusedSaysWhy)
+{
+    SetDword(key_, MEDIA_SENSE_NAME, 1);
+    DenyReading(key_);
+    DWORD value = POISON;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, ReadDwordValue(Root(), Key(), MEDIA_SENSE_NAME, &value));
+    EXPECT_EQ(POISON, value);
+    AllowFullAccess(key_);
+}
+
+TEST_F(ParameterStoreTest, TheTargetsRecordedVersionSaysWhetherItIsSupported)
+{
+    /* Below the root, where a machine keeps it. Absent: a Windows 9x machine keeps no such
+     * key; anything but a version of 5 or more is no supported Windows. */
+    const std::string versionKey =
+        PrivateKeyPath() + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    const struct
+    {
+        const char *what;
+        bool keyPresent;
+        DWORD type;
+        std::string data; /* stored as given, without a terminating zero unless it holds one */
+        BOOL supported;
+    } cases[] = {
+        {.what = "no key", .keyPresent = false, .type = 0, .data = "", .supported = 0},
+        {.what = "no value", .keyPresent = true, .type = 0, .data = "", .supported = 0},
+        {.what = "NT 4",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("4.0", 4),
+         .supported = 0},
+        {.what = "2000",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("5.0", 4),
+         .supported = 1},
+        {.what = "XP",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("5.1", 4),
+         .supported = 1},
+        {.what = "2003",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("5.2", 4),
+         .supported = 1},
+        {.what = "7",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("6.1", 4),
+         .supported = 1},
+        {.what = "10",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("10.0", 5),
+         .supported = 1},
+        {.what = "without its zero",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = "5.1",
+         .supported = 1},
+        {.what = "empty",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("", 1),
+         .supported = 0},
+        {.what = "no digits",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string("x5.1", 5),
+         .supported = 0},
+        {.what = "longer than any version",
+         .keyPresent = true,
+         .type = REG_SZ,
+         .data = std::string(100, '5') + std::string(1, '\0'),
+         .supported = 0},
+        {.what = "a DWORD",
+         .keyPresent = true,
+         .type = REG_DWORD,
+         .data = std::string("\x05\0\0\0", 4),
+         .supported = 0},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        DeleteKey(versionKey);
+        if (c.keyPresent)
+            CreateKey(versionKey);
+        if (c.type != 0)
+            SetRawValue(versionKey, "CurrentVersion", c.type,
+                        std::vector<BYTE>(c.data.begin(), c.data.end()));
+        BOOL supported = 0xA5;
+        EXPECT_EQ(ERROR_SUCCESS, ReadTargetPlatform(Root(), &supported));
+        EXPECT_EQ(c.supported, supported);
+    }
+
+    SetRawValue(versionKey, "CurrentVersion", REG_SZ, {'5', '.', '1', 0});
+    DenyReading(versionKey);
+    BOOL supported = 0xA5;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, ReadTargetPlatform(Root(), &supported));
+    EXPECT_EQ(0, supported);
+    AllowFullAccess(versionKey);
 }
 
 TEST_F(ParameterStoreTest, WriteStoresAFourByteDwordThatReadsBack)
@@ -107,13 +285,13 @@ TEST_F(ParameterStoreTest, WriteStoresAFourByteDwordThatReadsBack)
     {
         SCOPED_TRACE(written);
         lstrcpyA(AppState.messageText, "poison");
-        EXPECT_EQ(1, WriteDwordValue(Key(), MEDIA_SENSE_NAME, written));
+        EXPECT_EQ(1, WriteDwordValue(Root(), Key(), MEDIA_SENSE_NAME, written));
 
         const BYTE *bytes = reinterpret_cast<const BYTE *>(&written);
         RawValue expected = {REG_DWORD, std::vector<BYTE>(bytes, bytes + 4)};
         EXPECT_EQ(expected, GetRawValue(key_, MEDIA_SENSE_NAME));
         DWORD read = POISON;
-        EXPECT_EQ(1, ReadDwordValue(Key(), MEDIA_SENSE_NAME, &read));
+        EXPECT_EQ(ERROR_SUCCESS, ReadDwordValue(Root(), Key(), MEDIA_SENSE_NAME, &read));
         EXPECT_EQ(written, read);
         EXPECT_STREQ("poison", AppState.messageText) << "a success leaves the text alone";
     }
@@ -127,7 +305,7 @@ TEST_F(ParameterStoreTest, WriteChangesNoOtherValueOfTheKey)
     SetRawValue(key_, "DisableDHCPMediaSens", REG_DWORD, Bytes({5, 0, 0, 0}));
     ValueMap before = GetAllValues(key_);
 
-    ASSERT_EQ(1, WriteDwordValue(Key(), MEDIA_SENSE_NAME, 1));
+    ASSERT_EQ(1, WriteDwordValue(Root(), Key(), MEDIA_SENSE_NAME, 1));
 
     ValueMap after = GetAllValues(key_);
     after.erase(MEDIA_SENSE_NAME);
@@ -159,7 +337,7 @@ TEST_F(ParameterStoreTest, WriteFailuresLeaveTheSystemTextAndCreateNothing)
             DenyFullAccess(key_);
         lstrcpyA(AppState.messageText, "poison");
 
-        EXPECT_EQ(0, WriteDwordValue(Key(), MEDIA_SENSE_NAME, 1));
+        EXPECT_EQ(0, WriteDwordValue(Root(), Key(), MEDIA_SENSE_NAME, 1));
 
         EXPECT_STREQ(SystemErrorText(c.error).c_str(), AppState.messageText);
         EXPECT_NE(std::string("poison"), AppState.messageText);
@@ -167,7 +345,7 @@ TEST_F(ParameterStoreTest, WriteFailuresLeaveTheSystemTextAndCreateNothing)
         if (c.keyExists)
         {
             DWORD value = POISON;
-            EXPECT_EQ(1, ReadDwordValue(Key(), MEDIA_SENSE_NAME, &value))
+            EXPECT_EQ(ERROR_SUCCESS, ReadDwordValue(Root(), Key(), MEDIA_SENSE_NAME, &value))
                 << "reading needs no more than read access";
             EXPECT_EQ(0u, value);
         }
@@ -189,9 +367,9 @@ TEST(ParameterStoreTcpipTest, WritesAndReadsTheRealParametersKey)
     for (const auto &c : cases)
     {
         SCOPED_TRACE(std::string(c.name) + " = " + std::to_string(c.written));
-        EXPECT_EQ(1, WriteDwordValue(TCPIP_KEY_PATH, c.name, c.written));
+        EXPECT_EQ(1, WriteDwordValue(HKEY_LOCAL_MACHINE, TCPIP_KEY_PATH, c.name, c.written));
         DWORD read = POISON;
-        EXPECT_EQ(1, ReadDwordValue(TCPIP_KEY_PATH, c.name, &read));
+        EXPECT_EQ(ERROR_SUCCESS, ReadDwordValue(HKEY_LOCAL_MACHINE, TCPIP_KEY_PATH, c.name, &read));
         EXPECT_EQ(c.written, read);
     }
 

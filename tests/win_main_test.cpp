@@ -246,9 +246,11 @@ TEST_F(WinMainTest, WhenTheDialogCannotBeCreatedTheErrorIsShownUnlessUnattended)
     }
 }
 
-TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheMachineMustStillRestart)
+TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheExitCodeSaysWhatAScriptMustDo)
 {
-    /* Media Sense is written first; the key's access changes right after its outcome. */
+    /* Media Sense is written first; the key's access changes right after its outcome. Here the
+     * machine must restart: 1. For another machine (this one, by its name) a fleet script must
+     * learn of the failure: 2. */
     const struct
     {
         const char *what;
@@ -287,43 +289,48 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheMachineMustStillResta
          .apipaAfter = 0},
     };
     HINSTANCE self = GetModuleHandleA(NULL);
+    char own[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD ownSize = sizeof(own);
+    ASSERT_TRUE(GetComputerNameA(own, &ownSize));
     for (const auto &c : cases)
-    {
-        SCOPED_TRACE(c.what);
-        Reset();
-        SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
-        SetDword(TCPIP_KEY_PATH, APIPA_NAME, 1);
-        if (c.mediaSenseRefused)
-            DenyFullAccess(TCPIP_KEY_PATH);
-        between = {
-            .trigger = StringEntry(c.mediaSenseStatus),
-            .allow = c.mediaSenseRefused,
-            .hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchStatusLines, NULL, GetCurrentThreadId()),
-            .fired = false};
-        ASSERT_NE(HHOOK(NULL), between.hook);
-
-        int exitCode = RunWinMain(self, c.tail);
-        UnhookWindowsHookEx(between.hook);
-        between = {};
-        AllowFullAccess(TCPIP_KEY_PATH);
-
-        EXPECT_EQ(1, exitCode) << "a value was written: the machine must restart";
-        EXPECT_EQ(c.mediaSenseAfter, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
-        EXPECT_EQ(c.apipaAfter, StoredDword(TCPIP_KEY_PATH, APIPA_NAME));
-        bool quit = std::string(c.tail).find("/QUIT") != std::string::npos;
-        if (quit)
+        for (bool remote : {false, true})
         {
-            EXPECT_TRUE(MessageBoxWatcher::Seen().empty())
-                << "an unattended run must not wait for a click";
-            continue;
+            const std::string tail = (remote ? "/COMPUTER=" + std::string(own) + " " : "") + c.tail;
+            SCOPED_TRACE(testing::Message() << c.what << ": " << tail);
+            Reset();
+            SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+            SetDword(TCPIP_KEY_PATH, APIPA_NAME, 1);
+            if (c.mediaSenseRefused)
+                DenyFullAccess(TCPIP_KEY_PATH);
+            between = {.trigger = StringEntry(c.mediaSenseStatus),
+                       .allow = c.mediaSenseRefused,
+                       .hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchStatusLines, NULL,
+                                                 GetCurrentThreadId()),
+                       .fired = false};
+            ASSERT_NE(HHOOK(NULL), between.hook);
+
+            int exitCode = RunWinMain(self, tail.c_str());
+            UnhookWindowsHookEx(between.hook);
+            between = {};
+            AllowFullAccess(TCPIP_KEY_PATH);
+
+            EXPECT_EQ(remote ? 2 : 1, exitCode);
+            EXPECT_EQ(c.mediaSenseAfter, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
+            EXPECT_EQ(c.apipaAfter, StoredDword(TCPIP_KEY_PATH, APIPA_NAME));
+            bool quit = tail.find("/QUIT") != std::string::npos;
+            if (quit)
+            {
+                EXPECT_TRUE(MessageBoxWatcher::Seen().empty())
+                    << "an unattended run must not wait for a click";
+                continue;
+            }
+            ASSERT_EQ(1u, MessageBoxWatcher::Seen().size());
+            const SeenBox &box = MessageBoxWatcher::Seen()[0];
+            EXPECT_EQ("Kelvra", box.title);
+            EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), box.text);
+            EXPECT_EQ(StringEntry(c.mediaSenseStatus), box.mediaSenseStatus);
+            EXPECT_EQ(StringEntry(c.apipaStatus), box.apipaStatus);
         }
-        ASSERT_EQ(1u, MessageBoxWatcher::Seen().size());
-        const SeenBox &box = MessageBoxWatcher::Seen()[0];
-        EXPECT_EQ("Kelvra", box.title);
-        EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), box.text);
-        EXPECT_EQ(StringEntry(c.mediaSenseStatus), box.mediaSenseStatus);
-        EXPECT_EQ(StringEntry(c.apipaStatus), box.apipaStatus);
-    }
 }
 
 TEST_F(WinMainTest, TheFatalBoxIsAnOwnerlessTopmostStopWithTheSystemsTextWholeOrNone)

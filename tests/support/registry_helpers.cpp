@@ -183,6 +183,13 @@ void DenyFullAccess(const std::string &subkey, Caller where)
     SetKeyDacl(subkey, "D:P(D;;0x6;;;WD)(A;;0x20019;;;WD)(A;;0x50000;;;WD)");
 }
 
+void DenyReading(const std::string &subkey, Caller where)
+{
+    CALLER_TRACE(where);
+    /* Deny Everyone query-value (0x1), then allow read, delete and WRITE_DAC. */
+    SetKeyDacl(subkey, "D:P(D;;0x1;;;WD)(A;;0x20019;;;WD)(A;;0x50000;;;WD)");
+}
+
 void AllowFullAccess(const std::string &subkey, Caller where)
 {
     CALLER_TRACE(where);

@@ -60,7 +60,10 @@ ValueMap GetAllValues(const std::string &subkey, Caller where = Caller::current(
  * setting values and creating subkeys, so that opening it with KEY_ALL_ACCESS fails with
  * ERROR_ACCESS_DENIED: what an account without administrative rights meets. */
 void DenyFullAccess(const std::string &subkey, Caller where = Caller::current());
-/* Undoes DenyFullAccess: everyone may do anything with the key. */
+/* Gives the key a DACL that denies everyone reading its values, so that opening it to read
+ * fails with ERROR_ACCESS_DENIED; changing its security stays allowed, to undo it. */
+void DenyReading(const std::string &subkey, Caller where = Caller::current());
+/* Undoes DenyFullAccess and DenyReading: everyone may do anything with the key. */
 void AllowFullAccess(const std::string &subkey, Caller where = Caller::current());
 
 /* Snapshots a whole key (values and subkeys, with their security) and puts it back as it
