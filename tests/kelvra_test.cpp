@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -183,6 +184,62 @@ std::string DocumentText(const std::string &path, Caller where = Caller::current
     return text;
 }
 
+/* A document as it is, its CR LF made LF. */
+std::string RawDocument(const std::string &path, Caller where = Caller::current())
+{
+    CALLER_TRACE(where);
+    std::ifstream file(std::string(KELVRA_SOURCE_DIR) + "/" + path, std::ios::binary);
+    EXPECT_TRUE(file.good()) << "cannot read " << path;
+    std::ostringstream content;
+    content << file.rdbuf();
+    std::string text;
+    for (char c : content.str())
+        if (c != '\r')
+            text += c;
+    return text;
+}
+
+using Script = std::vector<std::string>;
+
+/* The scripts that README.md shows, by file name: the block indented by four blanks after
+ * each "<!-- script: NAME -->" line, without that indent. README.txt must show each one
+ * too, indented by two. */
+std::map<std::string, Script> DocumentScripts(Caller where = Caller::current())
+{
+    CALLER_TRACE(where);
+    std::map<std::string, Script> scripts;
+    std::istringstream lines(RawDocument("README.md"));
+    std::string line, name;
+    Script script;
+    auto finish = [&]()
+    {
+        while (!script.empty() && script.back().empty())
+            script.pop_back();
+        if (!name.empty())
+            scripts[name] = script;
+        name.clear();
+        script.clear();
+    };
+    const std::string marker = "<!-- script: ";
+    while (std::getline(lines, line))
+    {
+        if (line.rfind(marker, 0) == 0)
+        {
+            finish();
+            name = line.substr(marker.size(), line.find(' ', marker.size()) - marker.size());
+        }
+        else if (!name.empty() && line.rfind("    ", 0) == 0)
+            script.push_back(line.substr(4));
+        else if (!name.empty() && line.empty())
+            script.push_back("");
+        else
+            finish();
+    }
+    finish();
+    EXPECT_FALSE(scripts.empty()) << "README.md shows no script";
+    return scripts;
+}
+
 } // namespace
 
 TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
@@ -239,30 +296,14 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
          .exitCode = 0,
          .mediaSenseAfter = 1,
          .apipaAfter = 0},
-        /* the startup script, once to change and once after the restart; the scheduled job */
-        {.quote = "\\\\dc01\\netlogon\\Kelvra.exe /MEDIASENSE=OFF /SAVE /QUIT",
+        /* Wine reaches no machine but itself: pc042 is a name that answers nowhere */
+        {.quote = "Kelvra /COMPUTER=pc042 /MEDIASENSE=OFF /SAVE /QUIT",
          .tail = NULL,
          .mediaSense = 0,
          .apipa = ABSENT,
          .userCloses = CLOSES_ITSELF,
-         .exitCode = 1,
-         .mediaSenseAfter = 1,
-         .apipaAfter = ABSENT},
-        {.quote = "\\\\dc01\\netlogon\\Kelvra.exe /MEDIASENSE=OFF /SAVE /QUIT",
-         .tail = NULL,
-         .mediaSense = 1,
-         .apipa = ABSENT,
-         .userCloses = CLOSES_ITSELF,
-         .exitCode = 0,
-         .mediaSenseAfter = 1,
-         .apipaAfter = ABSENT},
-        {.quote = "\"C:\\WINDOWS\\Kelvra.exe /MEDIASENSE=OFF /SAVE /QUIT\"",
-         .tail = NULL,
-         .mediaSense = ABSENT,
-         .apipa = ABSENT,
-         .userCloses = CLOSES_ITSELF,
-         .exitCode = 1,
-         .mediaSenseAfter = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
          .apipaAfter = ABSENT},
         /* how options match */
         {.quote = "/MEDIASENSE=OFF/SAVE/QUIT works",
@@ -396,8 +437,10 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
     };
 
     const std::string texts[] = {DocumentText(documents[0]), DocumentText(documents[1])};
+    const std::map<std::string, Script> scripts = DocumentScripts();
 
-    /* Every command that a document gives is one of the rows. */
+    /* Every command that a document gives is one of the rows, or a line of a script that
+     * TheScriptsInTheDocumentsDoWhatTheySay runs. */
     const std::regex command("\\S*Kelvra(\\.exe)?( /\\S+)+");
     for (size_t d = 0; d < std::size(documents); d++)
     {
@@ -411,6 +454,9 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
                 std::any_of(std::begin(cases), std::end(cases),
                             [&](const auto &c)
                             { return std::string(c.quote).find(given) != std::string::npos; });
+            for (const auto &[name, script] : scripts)
+                for (const std::string &line : script)
+                    tested = tested || line.find(given) != std::string::npos;
             EXPECT_TRUE(tested) << document << " gives \"" << given << "\", which no row runs";
         }
     }
@@ -1016,4 +1062,162 @@ TEST_F(KelvraTest, AMachineThatCannotBeReachedIsReportedInABoxAndNoDialog)
         << "a refused read shows the default here";
     EXPECT_EQ(0u, local.CloseAndWait(dialog));
     AllowFullAccess(TCPIP_KEY_PATH);
+}
+
+TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
+{
+    /* Each script runs as the documents give it, under Wine's cmd, from a folder that holds
+     * it, Kelvra.exe (unless the row takes it away) and a stand-in for shutdown.exe, which
+     * cmd finds there before Windows' own and which only notes its arguments. */
+    const std::map<std::string, Script> scripts = DocumentScripts();
+    const std::string txt = RawDocument("docs/README.txt");
+    for (const auto &[name, script] : scripts)
+    {
+        std::string indented;
+        for (const std::string &line : script)
+            indented += (line.empty() ? "" : "  " + line) + "\n";
+        EXPECT_NE(std::string::npos, txt.find(indented)) << "README.txt does not show " << name;
+    }
+
+    const std::string own = OwnName();
+    const std::string restart = "-r -t 60 -c \"Network settings changed\"";
+    const std::string restartOwn = "-r -m \\\\" + own + " -t 60 -c \"Network settings changed\"";
+    const struct Case
+    {
+        std::string script;
+        KeyState key;
+        DWORD mediaSense;
+        bool kelvraThere;
+        std::vector<std::string> log; /* kelvra.log's lines, each after its date and time */
+        std::vector<std::string> shutdowns;
+        DWORD mediaSenseAfter;
+    } cases[] = {
+        /* a startup script restarts on exactly 1, and never on a code of cmd's own */
+        {.script = "startup.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .kelvraThere = true,
+         .log = {},
+         .shutdowns = {restart},
+         .mediaSenseAfter = 1},
+        {.script = "startup.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 1,
+         .kelvraThere = true,
+         .log = {},
+         .shutdowns = {},
+         .mediaSenseAfter = 1},
+        {.script = "startup.cmd",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .kelvraThere = true,
+         .log = {},
+         .shutdowns = {},
+         .mediaSenseAfter = 0},
+        {.script = "startup.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .kelvraThere = false,
+         .log = {},
+         .shutdowns = {},
+         .mediaSenseAfter = 0},
+        /* the machines: this one by its name, one that answers nowhere, a comment, a blank */
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .kelvraThere = true,
+         .log = {own + " changed, restarting it", "NO-SUCH-PC FAILED"},
+         .shutdowns = {restartOwn},
+         .mediaSenseAfter = 1},
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 1,
+         .kelvraThere = true,
+         .log = {own + " as asked", "NO-SUCH-PC FAILED"},
+         .shutdowns = {},
+         .mediaSenseAfter = 1},
+        {.script = "fleet.cmd",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .kelvraThere = true,
+         .log = {own + " FAILED", "NO-SUCH-PC FAILED"},
+         .shutdowns = {},
+         .mediaSenseAfter = 0},
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .kelvraThere = false,
+         .log = {own + " FAILED: code 9009", "NO-SUCH-PC FAILED: code 9009"},
+         .shutdowns = {},
+         .mediaSenseAfter = 0},
+        /* the scheduled job keeps Kelvra's code */
+        {.script = "job.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .kelvraThere = true,
+         .log = {own + " 1"},
+         .shutdowns = {},
+         .mediaSenseAfter = 1},
+        {.script = "job.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 1,
+         .kelvraThere = true,
+         .log = {own + " 0"},
+         .shutdowns = {},
+         .mediaSenseAfter = 1},
+    };
+    const std::string folder = ProgramDirectory() + "\\script-run";
+    auto lines = [](const std::string &path)
+    {
+        std::vector<std::string> read;
+        std::ifstream file(path);
+        for (std::string line; std::getline(file, line);)
+        {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            read.push_back(line);
+        }
+        return read;
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(testing::Message()
+                     << c.script << ", key state " << c.key << ", DisableDHCPMediaSense "
+                     << c.mediaSense << (c.kelvraThere ? "" : ", no Kelvra.exe"));
+        auto found = scripts.find(c.script);
+        ASSERT_NE(scripts.end(), found) << "README.md no longer shows " << c.script;
+        for (const char *file : {"Kelvra.exe", "shutdown.exe", "shutdown.log", "kelvra.log",
+                                 "machines.txt", "startup.cmd", "fleet.cmd", "job.cmd"})
+            DeleteFileA((folder + "\\" + file).c_str());
+        CreateDirectoryA(folder.c_str(), NULL);
+        if (c.kelvraThere)
+        {
+            ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
+        }
+        ASSERT_TRUE(CopyFileA((ProgramDirectory() + "\\shutdown_standin.exe").c_str(),
+                              (folder + "\\shutdown.exe").c_str(), FALSE));
+        {
+            std::ofstream file(folder + "\\" + c.script, std::ios::binary);
+            for (const std::string &line : found->second)
+                file << line << "\r\n";
+            std::ofstream machines(folder + "\\machines.txt", std::ios::binary);
+            machines << own << "\r\n; a comment\r\nNO-SUCH-PC\r\n\r\n";
+        }
+        Prepare(c.key, c.mediaSense, ABSENT);
+
+        RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && " + c.script + "\"", 60000);
+
+        std::vector<std::string> logged = lines(folder + "\\kelvra.log");
+        ASSERT_EQ(c.log.size(), logged.size()) << "kelvra.log";
+        for (size_t i = 0; i < logged.size(); i++)
+        {
+            const std::string &want = c.log[i];
+            EXPECT_TRUE(logged[i].size() > want.size() &&
+                        logged[i].compare(logged[i].size() - want.size(), want.size(), want) == 0 &&
+                        logged[i][logged[i].size() - want.size() - 1] == ' ')
+                << "kelvra.log says \"" << logged[i] << "\", not \"... " << want << "\"";
+        }
+        EXPECT_EQ(c.shutdowns, lines(folder + "\\shutdown.log"));
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+    }
 }
