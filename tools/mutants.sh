@@ -47,13 +47,13 @@ all#app/app_state.cpp#s/MESSAGE_TEXT_SIZE - 1, NULL/MESSAGE_TEXT_SIZE + 16, NULL
 all#app/app_state.cpp#s/AppState.messageText\[0\] = .\\0.;//#a text too long is shown cut, without its zero
 all#dialog/settings_dialog.cpp#s/IDS_MEDIA_SENSE_NOW_DISABLED : IDS_MEDIA_SENSE_NOW_ENABLED/IDS_MEDIA_SENSE_NOW_ENABLED : IDS_MEDIA_SENSE_NOW_DISABLED/#the Media Sense texts after a save swapped
 all#dialog/settings_dialog.cpp#s/IDC_APIPA_STATUS,\s+ApipaSavedText/IDC_APIPA_STATUS, MediaSenseSavedText/#APIPA shown with the Media Sense texts
-all#store/parameter_store.cpp#s/RegOpenKeyExA\(root, subkey, 0, KEY_READ/RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ/#the store reads the local registry whatever root it is given
-all#store/parameter_store.cpp#s/RegOpenKeyExA\(root, subkey, 0, KEY_ALL_ACCESS/RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_ALL_ACCESS/#the store writes the local registry whatever root it is given
+all#store/parameter_store.cpp#s/RegOpenKeyExA\(root, subkey, 0, KEY_READ/RegOpenKeyExA(root ? HKEY_LOCAL_MACHINE : NULL, subkey, 0, KEY_READ/#the store reads the local registry whatever root it is given
+all#store/parameter_store.cpp#s/RegOpenKeyExA\(root, subkey, 0, KEY_ALL_ACCESS/RegOpenKeyExA(root ? HKEY_LOCAL_MACHINE : NULL, subkey, 0, KEY_ALL_ACCESS/#the store writes the local registry whatever root it is given
 all#dialog/settings_dialog.cpp#s/if \(failed \&\& AppState.computerName != NULL\)/if (0)/#another machine where a write failed reports 1 or 0, not 2
 all#app/win_main.cpp#s/AppState.exitCode = 2;\n        if \(AppState.autoQuit != 1\)\n\s+MessageBoxA/AppState.exitCode = 2;\n        MessageBoxA/#the box for an unreachable machine shown under /QUIT
 all#app/target_machine.cpp#s/if \(AppState.computerNameLength > COMPUTER_NAME_LIMIT\)\n    \{/if (0)\n    {/#a name longer than the buffer is copied into it
 all#app/command_line.cpp#s/ \&\&\n\s+text\[length\] != .\/.//#a computer name runs on past a slash
-all#app/command_line.cpp#s/text \+= 2;/;/#a leading double backslash kept in the name
+all#app/command_line.cpp#s/text \+= 2;/text += 0;/#a leading double backslash kept in the name
 all#store/parameter_store.cpp#s/\*supported = i > 0 \&\& major >= 5;/*supported = i > 0 \&\& major >= 4;/#Windows NT 4 taken for a supported target'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
