@@ -81,16 +81,6 @@ class KelvraTest : public testing::Test
     SavedKey saved_{TCPIP_KEY_PATH};
 };
 
-/* This machine's name: Wine connects to a registry by name only when it is this one. */
-std::string OwnName()
-{
-    char name[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD size = sizeof(name);
-    if (!GetComputerNameA(name, &size))
-        ADD_FAILURE() << "no computer name: error " << GetLastError();
-    return name;
-}
-
 /* Where a machine records its Windows version, and a value put there for as long as the object
  * lives. */
 const char WINDOWS_VERSION_KEY[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
@@ -160,30 +150,6 @@ ProbeAnswer AskWindowThread(HWND window, Caller where = Caller::current())
     return said;
 }
 
-/* A document for administrators as a reader takes it in: Markdown's code marks dropped, and
- * every run of blanks and line breaks one blank, so that a quote may wrap where the document
- * wraps. */
-std::string DocumentText(const std::string &path, Caller where = Caller::current())
-{
-    CALLER_TRACE(where);
-    std::ifstream file(std::string(KELVRA_SOURCE_DIR) + "/" + path, std::ios::binary);
-    EXPECT_TRUE(file.good()) << "cannot read " << path;
-    std::ostringstream content;
-    content << file.rdbuf();
-    std::string text;
-    for (char c : content.str())
-    {
-        if (c == '`')
-            continue;
-        bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
-        if (!blank)
-            text += c;
-        else if (!text.empty() && text.back() != ' ')
-            text += ' ';
-    }
-    return text;
-}
-
 /* A document as it is, its CR LF made LF. */
 std::string RawDocument(const std::string &path, Caller where = Caller::current())
 {
@@ -196,6 +162,26 @@ std::string RawDocument(const std::string &path, Caller where = Caller::current(
     for (char c : content.str())
         if (c != '\r')
             text += c;
+    return text;
+}
+
+/* A document for administrators as a reader takes it in: Markdown's code marks dropped, and
+ * every run of blanks and line breaks one blank, so that a quote may wrap where the document
+ * wraps. */
+std::string DocumentText(const std::string &path, Caller where = Caller::current())
+{
+    CALLER_TRACE(where);
+    std::string text;
+    for (char c : RawDocument(path))
+    {
+        if (c == '`')
+            continue;
+        bool blank = c == ' ' || c == '\t' || c == '\n';
+        if (!blank)
+            text += c;
+        else if (!text.empty() && text.back() != ' ')
+            text += ' ';
+    }
     return text;
 }
 
@@ -851,7 +837,7 @@ TEST_F(KelvraTest, AnotherMachineByNameGivesAnExitCodeAScriptCanLog)
 {
     /* Wine's remote registry reaches only this machine, by its own name; any other name is a
      * network path that was not found. 1: written, restart it; 0: nothing needed; 2: failed. */
-    const std::string own = OwnName();
+    const std::string own = ComputerName();
     const struct Case
     {
         std::string arguments;
@@ -1021,7 +1007,7 @@ TEST_F(KelvraTest, AnotherMachineByNameGivesAnExitCodeAScriptCanLog)
 
 TEST_F(KelvraTest, AnotherMachinesDialogNamesItInItsTitle)
 {
-    const std::string own = OwnName();
+    const std::string own = ComputerName();
     for (const std::string &given : {own, "\\\\" + own})
     {
         SCOPED_TRACE(given);
@@ -1079,7 +1065,7 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
         EXPECT_NE(std::string::npos, txt.find(indented)) << "README.txt does not show " << name;
     }
 
-    const std::string own = OwnName();
+    const std::string own = ComputerName();
     const std::string restart = "-r -t 60 -c \"Network settings changed\"";
     const std::string restartOwn = "-r -m \\\\" + own + " -t 60 -c \"Network settings changed\"";
     const struct Case

@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "support/app_state_helpers.h"
 #include "support/dialog_helpers.h"
+#include "support/process_helpers.h"
 #include "support/registry_helpers.h"
 
 namespace
@@ -289,13 +290,11 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheExitCodeSaysWhatAScri
          .apipaAfter = 0},
     };
     HINSTANCE self = GetModuleHandleA(NULL);
-    char own[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD ownSize = sizeof(own);
-    ASSERT_TRUE(GetComputerNameA(own, &ownSize));
+    const std::string own = ComputerName();
     for (const auto &c : cases)
         for (bool remote : {false, true})
         {
-            const std::string tail = (remote ? "/COMPUTER=" + std::string(own) + " " : "") + c.tail;
+            const std::string tail = (remote ? "/COMPUTER=" + own + " " : "") + c.tail;
             SCOPED_TRACE(testing::Message() << c.what << ": " << tail);
             Reset();
             SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);

@@ -126,6 +126,19 @@ DWORD ChildProcess::CloseAndWait(HWND window, Caller where)
     return WaitForExit();
 }
 
+std::string ComputerName(Caller where)
+{
+    CALLER_TRACE(where);
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof(name);
+    if (!GetComputerNameA(name, &size))
+    {
+        ADD_FAILURE() << "no computer name: error " << GetLastError();
+        return "";
+    }
+    return name;
+}
+
 DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs, Caller where)
 {
     CALLER_TRACE(where);

@@ -14,6 +14,10 @@
 /* The folder that holds the running test program, and so the other built programs. */
 std::string ProgramDirectory();
 
+/* This machine's name, as GetComputerNameA gives it: the one name by which Wine's remote
+ * registry reaches a machine. */
+std::string ComputerName(Caller where = Caller::current());
+
 /* ms, as long as this machine needs for what takes ms natively: more where Wine runs this
  * build's programs emulated, as KELVRA_TIME_FACTOR says. Every timeout below is scaled so. */
 DWORD Scaled(DWORD ms);
