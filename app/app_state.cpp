@@ -3,24 +3,31 @@
 #include "app/app_state.h"
 
 /* Initialized data, so these values are in place before any code runs: zero but for the two
- * requests and the local registry. */
+ * requests, the local registry, the time limit and the two unknown states. */
 AppStateRecord AppState = {
-    NULL,               /* instance */
-    NOT_REQUESTED,      /* requestedDisableMediaSense */
-    NOT_REQUESTED,      /* requestedApipaEnabled */
-    0,                  /* autoSave */
-    0,                  /* autoQuit */
-    0,                  /* platformSupported */
-    0,                  /* disableMediaSense */
-    0,                  /* ipAutoconfigEnabled */
-    0,                  /* changeMediaSense */
-    0,                  /* changeApipa */
-    0,                  /* currentPage */
-    0,                  /* exitCode */
-    "",                 /* messageText */
-    NULL,               /* computerName */
-    0,                  /* computerNameLength */
-    HKEY_LOCAL_MACHINE, /* registryRoot */
+    NULL,                    /* instance */
+    NOT_REQUESTED,           /* requestedDisableMediaSense */
+    NOT_REQUESTED,           /* requestedApipaEnabled */
+    0,                       /* autoSave */
+    0,                       /* autoQuit */
+    0,                       /* platformSupported */
+    0,                       /* disableMediaSense */
+    0,                       /* ipAutoconfigEnabled */
+    0,                       /* changeMediaSense */
+    0,                       /* changeApipa */
+    0,                       /* currentPage */
+    0,                       /* exitCode */
+    "",                      /* messageText */
+    NULL,                    /* computerName */
+    0,                       /* computerNameLength */
+    HKEY_LOCAL_MACHINE,      /* registryRoot */
+    0,                       /* computerNameRefused */
+    DEFAULT_TIMEOUT_SECONDS, /* timeoutSeconds */
+    0,                       /* runFailed */
+    0,                       /* failureCode */
+    0,                       /* valueWritten */
+    STATE_UNKNOWN,           /* mediaSenseOn */
+    STATE_UNKNOWN,           /* apipaOn */
 };
 
 void FormatErrorText(DWORD errorCode)
@@ -34,4 +41,19 @@ void FormatErrorText(DWORD errorCode)
         /* No system text: better an empty box than the text of an earlier failure. */
         AppState.messageText[0] = '\0';
     }
+}
+
+void RecordFailure(DWORD errorCode)
+{
+    AppState.runFailed = 1;
+    AppState.failureCode = errorCode;
+    FormatErrorText(errorCode);
+}
+
+void RecordFailureText(UINT stringId)
+{
+    AppState.runFailed = 1;
+    AppState.failureCode = 0;
+    if (LoadStringA(AppState.instance, stringId, AppState.messageText, MESSAGE_TEXT_SIZE) <= 0)
+        AppState.messageText[0] = '\0';
 }

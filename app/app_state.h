@@ -13,6 +13,12 @@
 
 #define MESSAGE_TEXT_SIZE 1024
 
+/* How long, by default, another machine may take to answer before any write (/TIMEOUT=). */
+#define DEFAULT_TIMEOUT_SECONDS 30
+
+/* A setting's state for the report line: what the dialog calls on, off, or not known. */
+#define STATE_UNKNOWN (-1)
+
 struct AppStateRecord
 {
     HINSTANCE instance;
@@ -32,12 +38,31 @@ struct AppStateRecord
      * command-line tail, not zero-terminated, and its length; NULL for this machine. */
     const char *computerName;
     DWORD computerNameLength;
-    HKEY registryRoot; /* HKEY_LOCAL_MACHINE of the machine worked on */
+    HKEY registryRoot; /* HKEY_LOCAL_MACHINE of the machine worked on; NULL until connected */
+    /* The command line named a machine in a form that names none ("/COMPUTER=",
+     * "/COMPUTER:pc042"): the run is refused, and this machine is never touched. */
+    BOOL computerNameRefused;
+    DWORD timeoutSeconds; /* for connecting to and reading another machine */
+    /* What the run did, for the report line: whether anything it needed failed, the Windows
+     * error that did (0 for a failure that has none), whether a value was written, and each
+     * feature's state as the machine is left, 1 on, 0 off or STATE_UNKNOWN. */
+    BOOL runFailed;
+    DWORD failureCode;
+    BOOL valueWritten;
+    LONG mediaSenseOn;
+    LONG apipaOn;
 };
 
 extern AppStateRecord AppState;
 
 /* Puts the system's text for an error code into AppState.messageText. */
 void FormatErrorText(DWORD errorCode);
+
+/* Notes that the run failed for this Windows error, and puts its text in messageText. */
+void RecordFailure(DWORD errorCode);
+
+/* Notes that the run failed for a reason of Kelvra's own, string-table entry stringId, which
+ * goes into messageText; there is no Windows error for it. */
+void RecordFailureText(UINT stringId);
 
 #endif

@@ -28,21 +28,93 @@ static BOOL SkipKeyword(const char *keyword, const char **cursor)
     return 1;
 }
 
-/* The name runs to the next blank, tab, '/' or the end; a leading "\\\\" means the same as
- * none. An empty name leaves an earlier one, or this machine. */
+/* Whether a name ends here: at a blank, a tab, the next option's '/' or the end. */
+static BOOL IsNameEnd(char c)
+{
+    return c == '\0' || c == ' ' || c == '\t' || c == '/';
+}
+
+/* Refuses the run: the command line names another machine but gives no name Kelvra can take.
+ * The name recorded is empty, at where in the tail the attempt was made. A later
+ * /COMPUTER=name does not undo it, so that no reading of such a command line can fall back to
+ * this machine. */
+static void RefuseComputerName(const char *where)
+{
+    AppState.computerNameRefused = 1;
+    AppState.computerName = where;
+    AppState.computerNameLength = 0;
+}
+
+/* The name after "/COMPUTER=": it runs to the next blank, tab, '/' or the end, or, in one pair
+ * of double quotes as a batch file writes "%PC%", to the closing quote. A leading "\\\\" means
+ * the same as none. An empty name, or one that still holds a quote or a blank, is refused. */
 static void TakeComputerName(const char *text)
 {
+    const char *given = text;
     DWORD length = 0;
+    DWORD i;
 
-    if (text[0] == '\\' && text[1] == '\\')
+    if (text[0] == '"')
+    {
+        text++;
+        while (text[length] != '\0' && text[length] != '"')
+            length++;
+        if (text[length] != '"' || !IsNameEnd(text[length + 1]))
+        {
+            RefuseComputerName(given);
+            return;
+        }
+    }
+    else
+    {
+        while (!IsNameEnd(text[length]))
+            length++;
+    }
+    if (length >= 2 && text[0] == '\\' && text[1] == '\\')
+    {
         text += 2;
-    while (text[length] != '\0' && text[length] != ' ' && text[length] != '\t' &&
-           text[length] != '/')
-        length++;
+        length -= 2;
+    }
+    for (i = 0; i < length; i++)
+    {
+        if (text[i] == '"' || text[i] == ' ' || text[i] == '\t')
+            length = 0;
+    }
     if (length == 0)
+    {
+        RefuseComputerName(given);
+        return;
+    }
+    if (AppState.computerNameRefused)
         return;
     AppState.computerName = text;
     AppState.computerNameLength = length;
+}
+
+/* The seconds after "/TIMEOUT=", 1 to 3600; anything else leaves the limit as it was. */
+static void TakeTimeout(const char *text)
+{
+    DWORD seconds = 0;
+    DWORD i;
+
+    for (i = 0; text[i] >= '0' && text[i] <= '9'; i++)
+    {
+        seconds = seconds * 10 + (DWORD)(text[i] - '0');
+        if (seconds > 3600)
+            return;
+    }
+    if (i == 0 || seconds == 0 || !IsNameEnd(text[i]))
+        return;
+    AppState.timeoutSeconds = seconds;
+}
+
+/* A word that looks like an attempt to name a machine, but not as "/COMPUTER=name":
+ * "/COMPUTER:pc042", "/COMPUTER pc042", "/COMPUTERpc042", or one that starts an argument as
+ * "-COMPUTER..." or "COMPUTER...". Ignored like any unknown word, it would leave the run on
+ * this machine; taken for what it is, it refuses the run. */
+static BOOL IsMisspeltComputer(const char *text)
+{
+    return MatchKeyword("COMPUTER", text) && !MatchKeyword("COMPUTER=", text);
 }
 
 void ParseCommandLine(const char *tail)
@@ -55,6 +127,11 @@ void ParseCommandLine(const char *tail)
     {
         if (*cursor != '/')
         {
+            BOOL argumentStart = cursor == tail || cursor[-1] == ' ' || cursor[-1] == '\t';
+
+            if (argumentStart &&
+                (MatchKeyword("-COMPUTER", cursor) || MatchKeyword("COMPUTER", cursor)))
+                RefuseComputerName(cursor);
             cursor++;
             continue;
         }
@@ -81,5 +158,9 @@ void ParseCommandLine(const char *tail)
             AppState.autoQuit = 1;
         if (SkipKeyword("COMPUTER=", &cursor))
             TakeComputerName(cursor);
+        else if (IsMisspeltComputer(cursor))
+            RefuseComputerName(cursor);
+        if (SkipKeyword("TIMEOUT=", &cursor))
+            TakeTimeout(cursor);
     } while (*cursor != '\0');
 }

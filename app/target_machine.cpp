@@ -26,55 +26,104 @@ static void BuildName(char *buffer, const char *prefix)
     buffer[length] = '\0';
 }
 
-/* A read that leaves the default is no failure: only one that could not be made at all. */
-static BOOL ReadSetting(const char *valueName, DWORD *value)
+/* What the worker finds on the other machine. Only the worker writes it, and WinMain's thread
+ * reads it only once the worker has ended within the time limit: a worker that is late keeps
+ * it to itself, so nothing it learns afterwards can reach the run. */
+struct TargetReading
 {
-    LONG result = ReadDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, valueName, value);
+    char name[2 + COMPUTER_NAME_LIMIT + 1];
+    HKEY root;
+    BOOL supported;
+    DWORD disableMediaSense;
+    DWORD ipAutoconfigEnabled;
+    LONG result;
+};
+static TargetReading reading;
 
-    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND || result == ERROR_INVALID_DATA)
-        return 1;
-    FormatErrorText(result);
+/* A read that leaves the default is no failure: only one that could not be made at all. */
+static LONG ReadSetting(HKEY root, const char *valueName, DWORD *value)
+{
+    LONG result = ReadDwordValue(root, TCPIP_PARAMETERS_KEY, valueName, value);
+
+    if (result == ERROR_FILE_NOT_FOUND || result == ERROR_INVALID_DATA)
+        return ERROR_SUCCESS;
+    return result;
+}
+
+/* The worker: connects, then reads the version and both settings, each with its default.
+ * Nothing here writes, and the name it connects to is never empty (WinMain refuses an empty
+ * one), so a worker that outlives its time limit can do no harm: at worst it holds a
+ * connection until the process ends. */
+static DWORD WINAPI ConnectAndRead(LPVOID parameter)
+{
+    TargetReading *target = (TargetReading *)parameter;
+    HKEY root;
+
+    target->result = RegConnectRegistryA(target->name, HKEY_LOCAL_MACHINE, &root);
+    if (target->result != ERROR_SUCCESS)
+        return 0;
+    target->root = root;
+    target->result = ReadTargetPlatform(root, &target->supported);
+    if (target->result != ERROR_SUCCESS || target->supported != 1)
+        return 0;
+    target->disableMediaSense = 0;
+    target->result = ReadSetting(root, MEDIA_SENSE_VALUE, &target->disableMediaSense);
+    if (target->result != ERROR_SUCCESS)
+        return 0;
+    target->ipAutoconfigEnabled = 1;
+    target->result = ReadSetting(root, APIPA_VALUE, &target->ipAutoconfigEnabled);
     return 0;
 }
 
 BOOL OpenTargetMachine(void)
 {
-    char name[2 + COMPUTER_NAME_LIMIT + 1];
-    HKEY root;
-    LONG result;
+    HANDLE worker;
+    DWORD waited;
 
-    if (AppState.computerNameLength > COMPUTER_NAME_LIMIT)
+    if (AppState.computerNameRefused || AppState.computerNameLength == 0 ||
+        AppState.computerNameLength > COMPUTER_NAME_LIMIT)
     {
-        FormatErrorText(ERROR_INVALID_COMPUTERNAME);
+        RecordFailure(ERROR_INVALID_COMPUTERNAME);
         return 0;
     }
-    BuildName(name, "");
-    result = RegConnectRegistryA(name, HKEY_LOCAL_MACHINE, &root);
-    if (result != ERROR_SUCCESS)
-    {
-        FormatErrorText(result);
-        return 0;
-    }
-    AppState.registryRoot = root;
+    BuildName(reading.name, "");
+    reading.root = NULL;
+    reading.result = ERROR_SUCCESS;
 
-    result = ReadTargetPlatform(root, &AppState.platformSupported);
-    if (result != ERROR_SUCCESS)
+    /* RegConnectRegistry has no time limit of its own: against a machine that is off it waits
+     * for TCP to give up. The worker does the waiting; this thread waits once, as long as the
+     * limit allows, and goes on without it when the limit passes. */
+    worker = CreateThread(NULL, 0, ConnectAndRead, &reading, 0, NULL);
+    if (worker == NULL)
     {
-        FormatErrorText(result);
+        RecordFailure(GetLastError());
         return 0;
     }
+    waited = WaitForSingleObject(worker, AppState.timeoutSeconds * 1000);
+    CloseHandle(worker);
+    if (waited != WAIT_OBJECT_0)
+    {
+        RecordFailure(waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError());
+        return 0;
+    }
+    if (reading.root != NULL)
+        AppState.registryRoot = reading.root;
+    if (reading.result != ERROR_SUCCESS)
+    {
+        RecordFailure(reading.result);
+        return 0;
+    }
+    AppState.platformSupported = reading.supported;
     if (AppState.platformSupported != 1)
         return 1;
-    AppState.disableMediaSense = 0;
-    if (!ReadSetting(MEDIA_SENSE_VALUE, &AppState.disableMediaSense))
-        return 0;
-    AppState.ipAutoconfigEnabled = 1;
-    return ReadSetting(APIPA_VALUE, &AppState.ipAutoconfigEnabled);
+    AppState.disableMediaSense = reading.disableMediaSense;
+    AppState.ipAutoconfigEnabled = reading.ipAutoconfigEnabled;
+    return 1;
 }
 
 void CloseTargetMachine(void)
 {
-    if (AppState.registryRoot != HKEY_LOCAL_MACHINE)
+    if (AppState.registryRoot != HKEY_LOCAL_MACHINE && AppState.registryRoot != NULL)
         RegCloseKey(AppState.registryRoot);
     AppState.registryRoot = HKEY_LOCAL_MACHINE;
 }

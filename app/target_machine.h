@@ -16,9 +16,10 @@
 
 /* Connects to AppState.computerName's registry and puts the connected key in
  * AppState.registryRoot, then sets platformSupported from the version that machine records and,
- * where supported, reads both settings there, each with its default when absent. Returns 1, or
- * 0 with the system's text for the error in AppState.messageText when the name is not a
- * computer name, the connection fails or the version or a setting cannot be read. */
+ * where supported, reads both settings there, each with its default when absent; all of it
+ * within AppState.timeoutSeconds. Returns 1, or 0 with the failure recorded (RecordFailure)
+ * when the name was refused or is not a computer name, the connection fails, the version or a
+ * setting cannot be read, or the limit passes first (ERROR_TIMEOUT). */
 BOOL OpenTargetMachine(void);
 
 /* Closes the connection, if any, and puts back the local registry. */

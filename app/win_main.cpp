@@ -1,25 +1,35 @@
-/* Start-up and exit: WinMain runs the settings dialog and reports when it cannot. */
+/* Start-up and exit: WinMain runs the settings dialog, reports when it cannot, and ends every
+ * run with the report line. */
 #include <windows.h>
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "app/report_line.h"
 #include "app/target_machine.h"
 #include "dialog/settings_dialog.h"
 #include "resources/resource.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLineTail,
-                   int showCommand)
+/* Another machine's failure before any dialog: without /QUIT a box with the reason, and the
+ * exit code 2, so that a script walking many machines can tell it apart. */
+static int StopForTarget(void)
+{
+    AppState.exitCode = 2;
+    if (AppState.autoQuit != 1)
+        MessageBoxA(NULL, AppState.messageText, "Kelvra", MB_ICONERROR | MB_OK);
+    return AppState.exitCode;
+}
+
+static int Run(HINSTANCE instance, LPSTR commandLineTail)
 {
     WNDCLASSA windowClass;
 
-    (void)previousInstance;
-    (void)showCommand;
     AppState.instance = instance;
 
     /* Kelvra's own dialog does not use this class: template 101 names none, so it is of the
      * system's dialog class. "DlgClass" is a dialog-manager class (DefDlgProcA,
      * DLGWINDOWEXTRA) of Kelvra's module for a template that names it. When it cannot be
-     * registered, Kelvra stops before any window, with exit code 0. */
+     * registered, Kelvra stops before any window: with exit code 0 on this machine, and 2
+     * when the command line named another, where nothing was done. */
     ZeroMemory(&windowClass, sizeof(windowClass));
     windowClass.style = CS_BYTEALIGNCLIENT;
     windowClass.lpfnWndProc = DefDlgProcA;
@@ -32,24 +42,33 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     windowClass.lpszMenuName = NULL;
     windowClass.lpszClassName = "DlgClass";
     if (!RegisterClassA(&windowClass))
-        return 0;
+    {
+        RecordFailure(GetLastError());
+        ParseCommandLine(commandLineTail);
+        return AppState.computerName != NULL ? 2 : 0;
+    }
 
     ParseCommandLine(commandLineTail);
 
-    /* Another machine: what cannot be reached or read there ends the run before any dialog,
-     * with exit code 2, so that a script walking many machines can tell it apart. */
-    if (AppState.computerName != NULL && !OpenTargetMachine())
+    if (AppState.computerName != NULL)
     {
-        AppState.exitCode = 2;
-        if (AppState.autoQuit != 1)
-            MessageBoxA(NULL, AppState.messageText, "Kelvra", MB_ICONERROR | MB_OK);
-        CloseTargetMachine();
-        return AppState.exitCode;
+        /* Until the connection is made there is no registry to work on: a path that reached
+         * for one anyway would fail, never fall back to this machine's. */
+        AppState.registryRoot = NULL;
+        if (!OpenTargetMachine())
+            return StopForTarget();
+        /* Nothing can be done there: the dialog still shows why, but for a script this is no
+         * "as asked". */
+        if (AppState.platformSupported != 1)
+        {
+            RecordFailureText(IDS_WINDOWS_NOT_SUPPORTED);
+            AppState.exitCode = 2;
+        }
     }
 
     if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_KELVRA), NULL, SettingsDialogProc, 0) == -1)
     {
-        FormatErrorText(GetLastError());
+        RecordFailure(GetLastError());
         /* /QUIT promises a run without user interaction: a startup script must not wait for a
          * click that nobody can give. The exit code of 0 then tells that nothing was saved. */
         if (AppState.autoQuit != 1)
@@ -59,6 +78,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
         if (AppState.computerName != NULL)
             AppState.exitCode = 2;
     }
-    CloseTargetMachine();
     return AppState.exitCode;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLineTail,
+                   int showCommand)
+{
+    int exitCode;
+
+    (void)previousInstance;
+    (void)showCommand;
+    exitCode = Run(instance, commandLineTail);
+    CloseTargetMachine();
+    WriteReportLine();
+    return exitCode;
 }

@@ -45,6 +45,18 @@ static LONG SettingState(DWORD value)
     return value == 1 ? 1 : 0;
 }
 
+/* Reads a value of this machine's; 1 when it was read or is absent, 0, with the failure
+ * recorded, when it could not be read at all. */
+static BOOL ReadLocalSetting(const char *valueName, DWORD *value)
+{
+    LONG result = ReadDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, valueName, value);
+
+    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND || result == ERROR_INVALID_DATA)
+        return 1;
+    RecordFailure(result);
+    return 0;
+}
+
 /* A request marks its setting when it asks for the other state than the stored one. */
 static BOOL IsChangeRequested(LONG requested, DWORD stored)
 {
@@ -78,14 +90,22 @@ static void InitSettingsPanel(HWND dialog)
         AppState.platformSupported = IsPlatformSupported();
         if (AppState.platformSupported == 1)
         {
-            /* A failed read leaves the default, which is all a read failure can mean here. */
+            /* A failed read leaves the default, and the dialog shows it as ever; only the
+             * report line says that the state could not be read. */
             AppState.disableMediaSense = 0;
-            ReadDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, MEDIA_SENSE_VALUE,
-                           &AppState.disableMediaSense);
+            AppState.mediaSenseOn = ReadLocalSetting(MEDIA_SENSE_VALUE, &AppState.disableMediaSense)
+                                        ? SettingState(AppState.disableMediaSense) != 1
+                                        : STATE_UNKNOWN;
             AppState.ipAutoconfigEnabled = 1;
-            ReadDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, APIPA_VALUE,
-                           &AppState.ipAutoconfigEnabled);
+            AppState.apipaOn = ReadLocalSetting(APIPA_VALUE, &AppState.ipAutoconfigEnabled)
+                                   ? SettingState(AppState.ipAutoconfigEnabled)
+                                   : STATE_UNKNOWN;
         }
+    }
+    if (AppState.computerName != NULL && AppState.platformSupported == 1)
+    {
+        AppState.mediaSenseOn = SettingState(AppState.disableMediaSense) != 1;
+        AppState.apipaOn = SettingState(AppState.ipAutoconfigEnabled);
     }
 
     AppState.changeMediaSense = 0;
@@ -98,6 +118,10 @@ static void InitSettingsPanel(HWND dialog)
 
     if (AppState.platformSupported != 1)
     {
+        /* Nothing can be read or done here: the report line says so, though the exit code of
+         * a local run stays 0, as it always was. */
+        if (AppState.computerName == NULL)
+            RecordFailureText(IDS_WINDOWS_NOT_SUPPORTED);
         SetControlText(dialog, IDC_MEDIA_SENSE_STATUS, IDS_MEDIA_SENSE_NOT_SUPPORTED);
         SetControlText(dialog, IDC_APIPA_STATUS, IDS_APIPA_NOT_SUPPORTED);
         HideControl(dialog, IDC_MEDIA_SENSE_CHANGE);
@@ -160,9 +184,11 @@ static UINT ApipaSavedText(DWORD value)
 }
 
 /* Writes the opposite of the stored value's state and shows the outcome in the status line:
- * savedText of the value written, or failedText. Returns 1 when the value was written. */
-static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int statusId,
-                        UINT (*savedText)(DWORD value), UINT failedText)
+ * savedText of the value written, or failedText. The value written is valueWhenOn or the other
+ * one, and *featureOn says which. Returns 1 when the value was written. */
+static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, DWORD valueWhenOn,
+                        LONG *featureOn, int statusId, UINT (*savedText)(DWORD value),
+                        UINT failedText)
 {
     DWORD newValue = SettingState(stored) == 1 ? 0 : 1;
 
@@ -172,6 +198,8 @@ static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, int st
         return 0;
     }
     SetControlText(dialog, statusId, savedText(newValue));
+    *featureOn = newValue == valueWhenOn;
+    AppState.valueWritten = 1;
     return 1;
 }
 
@@ -192,8 +220,8 @@ static void SaveChanges(HWND dialog)
 
         if (AppState.changeMediaSense == 1)
         {
-            if (SaveSetting(dialog, MEDIA_SENSE_VALUE, AppState.disableMediaSense,
-                            IDC_MEDIA_SENSE_STATUS, MediaSenseSavedText,
+            if (SaveSetting(dialog, MEDIA_SENSE_VALUE, AppState.disableMediaSense, 0,
+                            &AppState.mediaSenseOn, IDC_MEDIA_SENSE_STATUS, MediaSenseSavedText,
                             IDS_MEDIA_SENSE_NOT_CHANGED))
                 written = 1;
             else
@@ -201,8 +229,8 @@ static void SaveChanges(HWND dialog)
         }
         if (AppState.changeApipa == 1)
         {
-            if (SaveSetting(dialog, APIPA_VALUE, AppState.ipAutoconfigEnabled, IDC_APIPA_STATUS,
-                            ApipaSavedText, IDS_APIPA_NOT_CHANGED))
+            if (SaveSetting(dialog, APIPA_VALUE, AppState.ipAutoconfigEnabled, 1, &AppState.apipaOn,
+                            IDC_APIPA_STATUS, ApipaSavedText, IDS_APIPA_NOT_CHANGED))
                 written = 1;
             else
                 failed = 1;

@@ -38,14 +38,14 @@ BOOL WriteDwordValue(HKEY root, const char *subkey, const char *valueName, DWORD
     result = RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, &key);
     if (result != ERROR_SUCCESS)
     {
-        FormatErrorText(result);
+        RecordFailure(result);
         return 0;
     }
     result = RegSetValueExA(key, valueName, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
     RegCloseKey(key);
     if (result != ERROR_SUCCESS)
     {
-        FormatErrorText(result);
+        RecordFailure(result);
         return 0;
     }
     return 1;

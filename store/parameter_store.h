@@ -19,7 +19,8 @@
  * other code when the value could not be read at all (access denied, the network). */
 LONG ReadDwordValue(HKEY root, const char *subkey, const char *valueName, DWORD *value);
 
-/* 1 on success; 0 on failure, with the system's text for the error in AppState.messageText.
+/* 1 on success; 0 on failure, recorded as the run's (RecordFailure), with the system's text for
+ * the error in AppState.messageText.
  * The key is only opened, never created. */
 BOOL WriteDwordValue(HKEY root, const char *subkey, const char *valueName, DWORD value);
 

@@ -25,6 +25,13 @@ TEST(AppStateTest, StartsWithNothingRequestedAndEverythingElseZero)
     EXPECT_EQ(nullptr, START_STATE.computerName);
     EXPECT_EQ(0u, START_STATE.computerNameLength);
     EXPECT_EQ(HKEY_LOCAL_MACHINE, START_STATE.registryRoot);
+    EXPECT_EQ(0, START_STATE.computerNameRefused);
+    EXPECT_EQ(30u, START_STATE.timeoutSeconds);
+    EXPECT_EQ(0, START_STATE.runFailed);
+    EXPECT_EQ(0u, START_STATE.failureCode);
+    EXPECT_EQ(0, START_STATE.valueWritten);
+    EXPECT_EQ(-1, START_STATE.mediaSenseOn) << "not known until read";
+    EXPECT_EQ(-1, START_STATE.apipaOn) << "not known until read";
 }
 
 TEST(AppStateTest, FieldsHaveTheirSizesAndOrder)

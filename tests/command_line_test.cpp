@@ -23,18 +23,22 @@ struct Requests
     BOOL save = 0;
     BOOL quit = 0;
     std::string computer = ""; /* as recorded; "" for this machine */
+    BOOL refused = 0;          /* a machine named in a form that names none */
+    DWORD timeout = 30;        /* seconds */
 };
 
 std::ostream &operator<<(std::ostream &out, const Requests &r)
 {
     return out << "{" << r.mediaSense << ", " << r.apipa << ", " << r.save << ", " << r.quit
-               << ", \"" << r.computer << "\"}";
+               << ", \"" << r.computer << "\", refused " << r.refused << ", timeout " << r.timeout
+               << "}";
 }
 
 bool operator==(const Requests &a, const Requests &b)
 {
     return a.mediaSense == b.mediaSense && a.apipa == b.apipa && a.save == b.save &&
-           a.quit == b.quit && a.computer == b.computer;
+           a.quit == b.quit && a.computer == b.computer && a.refused == b.refused &&
+           a.timeout == b.timeout;
 }
 
 Requests ParsedRequests(const char *tail)
@@ -45,6 +49,8 @@ Requests ParsedRequests(const char *tail)
     AppState.autoQuit = 0;
     AppState.computerName = NULL;
     AppState.computerNameLength = 0;
+    AppState.computerNameRefused = 0;
+    AppState.timeoutSeconds = 30;
     ParseCommandLine(tail);
     std::string computer;
     if (AppState.computerName != NULL)
@@ -58,7 +64,9 @@ Requests ParsedRequests(const char *tail)
             .apipa = AppState.requestedApipaEnabled,
             .save = AppState.autoSave,
             .quit = AppState.autoQuit,
-            .computer = computer};
+            .computer = computer,
+            .refused = AppState.computerNameRefused,
+            .timeout = AppState.timeoutSeconds};
 }
 
 } // namespace
@@ -111,22 +119,68 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         {"/COMPUTER=pc042\t/QUIT", {.quit = 1, .computer = "pc042"}},
         {"/MEDIASENSE=OFF /COMPUTER=pc042 /SAVE /QUIT",
          {.mediaSense = 1, .save = 1, .quit = 1, .computer = "pc042"}},
-        {"/COMPUTER= /SAVE", {.save = 1}},
-        {"/COMPUTER=\\\\ /SAVE", {.save = 1}},
-        {"/COMPUTER=", {}},
         {"/COMPUTER=a /COMPUTER=b", {.computer = "b"}},
-        {"/COMPUTER=a /COMPUTER=", {.computer = "a"}},
         {"/COMPUTER=\\\\\\\\\\\\x", {.computer = "\\\\\\\\x"}},
-        {"/COMPUTER=\"PC 42\"", {.computer = "\"PC"}},
         {"/COMPUTER=.", {.computer = "."}},
+        {"/COMPUTER=computer42", {.computer = "computer42"}},
+        /* one pair of quotes around the name, as a batch file writes "%PC%", is taken off */
+        {"/COMPUTER=\"pc042\"", {.computer = "pc042"}},
+        {"/COMPUTER=\"\\\\pc042\"/SAVE", {.save = 1, .computer = "pc042"}},
+        {"/COMPUTER=\"pc042\" /QUIT", {.quit = 1, .computer = "pc042"}},
+        /* a name that is empty or no name at all is refused, never taken for this machine */
+        {"/COMPUTER= /SAVE", {.save = 1, .refused = 1}},
+        {"/COMPUTER=\\\\ /SAVE", {.save = 1, .refused = 1}},
+        {"/COMPUTER=/SAVE", {.save = 1, .refused = 1}},
+        {"/COMPUTER=", {.refused = 1}},
+        {"/COMPUTER=\"\"", {.refused = 1}},
+        {"/COMPUTER=\"PC 42\"", {.refused = 1}},
+        {"/COMPUTER=\"pc042", {.refused = 1}},
+        {"/COMPUTER=\"pc042\"x", {.refused = 1}},
+        {"/COMPUTER=pc\"042", {.refused = 1}},
+        {"/COMPUTER=\"pc\"042\"", {.refused = 1}},
+        {"/COMPUTER=a /COMPUTER=", {.refused = 1}},
+        {"/COMPUTER= /COMPUTER=a", {.refused = 1}},
         /* the fifth keyword test: after /QUIT in a chain, and nothing before it */
         {"/QUITCOMPUTER=x", {.quit = 1, .computer = "x"}},
         {"/SAVEQUITCOMPUTER=x/APIPA=OFF", {.apipa = 0, .save = 1, .quit = 1, .computer = "x"}},
         {"/COMPUTER=xSAVE", {.computer = "xSAVE"}},
-        {"/COMPUTERS", {}},
-        {"/COMPUTER", {}},
-        {"-COMPUTER=x", {}},
-        {"/ COMPUTER=x", {}},
+        /* an argument that begins as a machine's name would, but gives none as /COMPUTER=name */
+        {"/COMPUTERS", {.refused = 1}},
+        {"/COMPUTER", {.refused = 1}},
+        {"/COMPUTER:pc042", {.refused = 1}},
+        {"/COMPUTER pc042 /SAVE", {.save = 1, .refused = 1}},
+        {"/COMPUTERpc042", {.refused = 1}},
+        {"/computer:pc042", {.refused = 1}},
+        {"-COMPUTER=x", {.refused = 1}},
+        {"/SAVE -computer=pc042", {.save = 1, .refused = 1}},
+        {"COMPUTER=pc042", {.refused = 1}},
+        {"/QUIT\tCOMPUTER", {.quit = 1, .refused = 1}},
+        {"/ COMPUTER=x", {.refused = 1}},
+        {"/SAVECOMPUTER:x", {.save = 1, .refused = 1}},
+        {"/COMPUTER=pc042 /COMPUTER:pc043", {.refused = 1}},
+        /* inside a word it is no attempt at a name */
+        {"/MEDIASENSE=OFF xCOMPUTER", {.mediaSense = 1}},
+        {"/HELPCOMPUTER", {}},
+        /* the time limit for another machine: 1 to 3600 seconds; anything else keeps it */
+        {"/TIMEOUT=5", {.timeout = 5}},
+        {"/timeout=1", {.timeout = 1}},
+        {"/TIMEOUT=3600", {.timeout = 3600}},
+        {"/TIMEOUT=0090", {.timeout = 90}},
+        {"/TIMEOUT=10/SAVE", {.save = 1, .timeout = 10}},
+        {"/COMPUTER=x/TIMEOUT=7", {.computer = "x", .timeout = 7}},
+        {"/QUITCOMPUTER=x/TIMEOUT=7", {.quit = 1, .computer = "x", .timeout = 7}},
+        {"/TIMEOUT=3601", {}},
+        {"/TIMEOUT=0", {}},
+        {"/TIMEOUT=", {}},
+        {"/TIMEOUT= 5", {}},
+        {"/TIMEOUT=5x", {}},
+        {"/TIMEOUT=-5", {}},
+        {"/TIMEOUT=1e3", {}},
+        {"/TIMEOUT=99999999999999999999", {}},
+        {"/TIMEOUT=4294967301", {}},
+        {"/TIMEOUT=10 /TIMEOUT=abc", {.timeout = 10}},
+        {"/TIMEOUT=10 /TIMEOUT=20", {.timeout = 20}},
+        {"-TIMEOUT=5", {}},
         /* a lone '/' at the end */
         {"/", {}},
         {"/SAVE /", {.save = 1}},
@@ -199,12 +253,22 @@ TEST(CommandLineTest, NeverReadsPastTheEndOfTheTail)
         {"/QUI", {}},
         {"/SAVEQUI", {.save = 1}},
         {"/SAVE/", {.save = 1}},
+        {"/COMPUTER=\"", {.refused = 1}},
+        {"/COMPUTER=\"x", {.refused = 1}},
+        {"/COMPUTER=\\", {.computer = "\\"}},
+        {"/COMPUTER=x", {.computer = "x"}},
+        {"/COMPUTE", {}},
+        {"-COMPUTE", {}},
+        {"COMPUTE", {}},
+        {"/TIMEOUT=", {}},
+        {"/TIMEOUT=12", {.timeout = 12}},
     };
     PageEnd page;
     for (const auto &c : cases)
         EXPECT_EQ(c.expected, ParsedRequests(page.Place(c.tail))) << "tail \"" << c.tail << "\"";
 
-    const char *keywords[] = {"MEDIASENSE=", "APIPA=", "SAVE", "QUIT", "ON", "OFF"};
+    const char *keywords[] = {"MEDIASENSE=", "APIPA=", "SAVE",      "QUIT",
+                              "ON",          "OFF",    "COMPUTER=", "TIMEOUT="};
     for (const char *keyword : keywords)
     {
         std::string text(keyword);
@@ -218,9 +282,10 @@ TEST(CommandLineTest, NeverReadsPastTheEndOfTheTail)
 TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
 {
     /* Fragments of the options, so that near-misses are common; fixed seed, bounded run. */
-    const char *fragments[] = {"/",   "/",      "MEDIASENSE=", "APIPA=", "SAVE",      "QUIT", "ON",
-                               "OFF", "medias", "Apipa",       "=",      " ",         "-",    "\"",
-                               "O",   "\xE9",   "\t",          "x",      "COMPUTER=", "\\\\"};
+    const char *fragments[] = {"/",         "/",    "MEDIASENSE=", "APIPA=",   "SAVE", "QUIT",
+                               "ON",        "OFF",  "medias",      "Apipa",    "=",    " ",
+                               "-",         "\"",   "O",           "\xE9",     "\t",   "x",
+                               "COMPUTER=", "\\\\", "COMPUTER",    "TIMEOUT=", "9",    "36"};
     std::mt19937 random(20261209);
     std::uniform_int_distribution<size_t> pick(0, sizeof(fragments) / sizeof(fragments[0]) - 1);
     std::uniform_int_distribution<int> count(0, 6);
@@ -244,6 +309,8 @@ TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
         AppState.autoQuit = 0;
         AppState.computerName = NULL;
         AppState.computerNameLength = 0;
+        AppState.computerNameRefused = 0;
+        AppState.timeoutSeconds = 30;
         const char *placed = page.Place(tail);
         ParseCommandLine(placed);
 
@@ -253,9 +320,18 @@ TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
             std::string name(AppState.computerName, AppState.computerNameLength);
             ASSERT_GE(AppState.computerName, placed);
             ASSERT_LE(AppState.computerName + AppState.computerNameLength, placed + tail.size());
-            ASSERT_FALSE(name.empty());
-            ASSERT_EQ(std::string::npos, name.find_first_of(" \t/"));
+            /* a name is never empty, nor cut out of a refused one */
+            ASSERT_EQ(name.empty(), AppState.computerNameRefused == 1);
+            ASSERT_EQ(std::string::npos, name.find_first_of(" \t/\""));
         }
+        ASSERT_TRUE(AppState.computerNameRefused == 0 || AppState.computerNameRefused == 1);
+        ASSERT_GE(AppState.timeoutSeconds, 1u);
+        ASSERT_LE(AppState.timeoutSeconds, 3600u);
+        ASSERT_EQ(poisoned.runFailed, AppState.runFailed);
+        ASSERT_EQ(poisoned.failureCode, AppState.failureCode);
+        ASSERT_EQ(poisoned.valueWritten, AppState.valueWritten);
+        ASSERT_EQ(poisoned.mediaSenseOn, AppState.mediaSenseOn);
+        ASSERT_EQ(poisoned.apipaOn, AppState.apipaOn);
         ASSERT_EQ(poisoned.instance, AppState.instance);
         ASSERT_EQ(poisoned.platformSupported, AppState.platformSupported);
         ASSERT_EQ(poisoned.disableMediaSense, AppState.disableMediaSense);

@@ -887,8 +887,8 @@ TEST_F(KelvraTest, AnotherMachineByNameGivesAnExitCodeAScriptCanLog)
          .key = KEY_NORMAL,
          .mediaSense = 0,
          .apipa = 1,
-         .exitCode = 2,
-         .mediaSenseAfter = 0,
+         .exitCode = 1,
+         .mediaSenseAfter = 1,
          .apipaAfter = 1},
         {.arguments = "/COMPUTER=\\\\\\\\\\\\x /MEDIASENSE=OFF /SAVE /QUIT",
          .key = KEY_NORMAL,
@@ -911,13 +911,70 @@ TEST_F(KelvraTest, AnotherMachineByNameGivesAnExitCodeAScriptCanLog)
          .exitCode = 2,
          .mediaSenseAfter = 0,
          .apipaAfter = 1},
-        /* an empty name is this machine, and the local exit code */
+        /* a command line that names another machine never touches this one: an empty name,
+         * or a word that means one and gives none, is refused */
         {.arguments = "/COMPUTER= /MEDIASENSE=OFF /SAVE /QUIT",
          .key = KEY_NORMAL,
          .mediaSense = 0,
          .apipa = 1,
-         .exitCode = 1,
-         .mediaSenseAfter = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=\\\\ /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=/MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=\"\" /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER:" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER " + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "-COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "computer=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
          .apipaAfter = 1},
         /* there, a write or a read that fails is a 2; locally, a 0 as ever */
         {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
@@ -955,13 +1012,14 @@ TEST_F(KelvraTest, AnotherMachineByNameGivesAnExitCodeAScriptCanLog)
          .exitCode = 0,
          .mediaSenseAfter = 0,
          .apipaAfter = 1},
-        /* the machine's own record of its version decides, not this one's */
+        /* the machine's own record of its version decides, not this one's; where nothing can
+         * be done, that is a failure for a script, not "as asked" */
         {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
          .key = KEY_NORMAL,
          .recordedVersion = "4.0",
          .mediaSense = 0,
          .apipa = 1,
-         .exitCode = 0,
+         .exitCode = 2,
          .mediaSenseAfter = 0,
          .apipaAfter = 1},
         {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
@@ -1003,6 +1061,280 @@ TEST_F(KelvraTest, AnotherMachineByNameGivesAnExitCodeAScriptCanLog)
         EXPECT_EQ(c.key != KEY_MISSING, KeyExists(TCPIP_KEY_PATH)) << "nothing is created";
         EXPECT_EQ(others, Others()) << "nothing else in the key changes";
     }
+}
+
+/* A field of the report line as CSV writes it: quoted, with quotes doubled, when it holds a
+ * comma or a quote. */
+std::string CsvField(const std::string &field)
+{
+    if (field.find_first_of(",\"") == std::string::npos)
+        return field;
+    std::string quoted = "\"";
+    for (char c : field)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+/* Windows' text for an error as the report line gives it: without its closing line break. */
+std::string ReportedText(DWORD error)
+{
+    std::string text = SystemErrorText(error);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return CsvField(text);
+}
+
+TEST_F(KelvraTest, EveryRunWritesOneLineToAFileOrAPipe)
+{
+    /* Run as a script runs it, under Wine's cmd, its output into a file with ">" or through a
+     * pipe ("| more"); the exit code is cmd's, the last command's, so it is checked for ">"
+     * alone. Into NUL, a device, nothing is written and nothing else changes. */
+    const std::string own = ComputerName();
+    const std::string refused = "," + std::string("failed,,,1210,") + ReportedText(1210);
+    const std::string unsupported = CsvField(StringEntry(IDS_WINDOWS_NOT_SUPPORTED));
+    enum Output
+    {
+        TO_FILE,
+        TO_PIPE,
+        TO_NUL
+    };
+    const struct Case
+    {
+        std::string arguments;
+        Output output = TO_FILE;
+        KeyState key = KEY_NORMAL;
+        std::string version = ""; /* that Wine reports to Kelvra.exe: "" for its default */
+        DWORD mediaSense, apipa;
+        DWORD exitCode = 0; /* not seen through a pipe */
+        std::string line;   /* without its CR LF */
+        DWORD mediaSenseAfter, apipaAfter;
+    } cases[] = {
+        /* this machine: the exit code as ever, the line says more */
+        {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
+         .mediaSense = 0,
+         .apipa = ABSENT,
+         .exitCode = 1,
+         .line = own + ",changed,off,on,,",
+         .mediaSenseAfter = 1,
+         .apipaAfter = ABSENT},
+        {.arguments = "/MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT",
+         .output = TO_PIPE,
+         .mediaSense = 1,
+         .apipa = 1,
+         .line = own + ",changed,off,off,,",
+         .mediaSenseAfter = 1,
+         .apipaAfter = 0},
+        {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
+         .mediaSense = 1,
+         .apipa = 7,
+         .exitCode = 0,
+         .line = own + ",as asked,off,off,,",
+         .mediaSenseAfter = 1,
+         .apipaAfter = 7},
+        {.arguments = "/QUIT",
+         .output = TO_PIPE,
+         .mediaSense = ABSENT,
+         .apipa = ABSENT,
+         .line = own + ",as asked,on,on,,",
+         .mediaSenseAfter = ABSENT,
+         .apipaAfter = ABSENT},
+        {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 0,
+         .line = own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED),
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/QUIT",
+         .key = KEY_UNREADABLE,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 0,
+         .line = own + ",failed,,,5," + ReportedText(ERROR_ACCESS_DENIED),
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
+         .version = "nt40",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 0,
+         .line = own + ",failed,,,," + unsupported,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        /* another machine: this one, by its name */
+        {.arguments = "/COMPUTER=" + own + " /APIPA=OFF /SAVE /QUIT",
+         .mediaSense = 1,
+         .apipa = ABSENT,
+         .exitCode = 1,
+         .line = own + ",changed,off,off,,",
+         .mediaSenseAfter = 1,
+         .apipaAfter = 0},
+        {.arguments = "/COMPUTER=\\\\" + own + " /APIPA=OFF /SAVE /QUIT",
+         .output = TO_PIPE,
+         .mediaSense = 1,
+         .apipa = 0,
+         .line = own + ",as asked,off,off,,",
+         .mediaSenseAfter = 1,
+         .apipaAfter = 0},
+        {.arguments = "/COMPUTER=\"" + own + "\" /MEDIASENSE=ON /SAVE /QUIT",
+         .mediaSense = 1,
+         .apipa = 1,
+         .exitCode = 1,
+         .line = own + ",changed,on,on,,",
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .line = own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED),
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=NO-SUCH-PC /MEDIASENSE=OFF /SAVE /QUIT",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .line = "NO-SUCH-PC,failed,,,53," + ReportedText(ERROR_BAD_NETPATH),
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=pc,42 /MEDIASENSE=OFF /SAVE /QUIT",
+         .output = TO_PIPE,
+         .mediaSense = 0,
+         .apipa = 1,
+         .line = "\"pc,42\",failed,,,53," + ReportedText(ERROR_BAD_NETPATH),
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        /* names that name none: refused, nothing touched here */
+        {.arguments = "/COMPUTER= /MEDIASENSE=OFF /SAVE /QUIT",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .line = refused,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER:" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .line = refused,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        /* a machine whose Windows is not supported: the text, with its comma, quoted */
+        {.arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /QUIT",
+         .version = "4.0 recorded",
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .line = own + ",failed,,,," + unsupported,
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+        /* into a device: no line, and the run as without one */
+        {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
+         .output = TO_NUL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 1,
+         .line = "",
+         .mediaSenseAfter = 1,
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=NO-SUCH-PC /MEDIASENSE=OFF /SAVE /QUIT",
+         .output = TO_NUL,
+         .mediaSense = 0,
+         .apipa = 1,
+         .exitCode = 2,
+         .line = "",
+         .mediaSenseAfter = 0,
+         .apipaAfter = 1},
+    };
+    const std::string folder = ProgramDirectory() + "\\report-run";
+    CreateDirectoryA(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
+    const std::string report = folder + "\\report.txt";
+    for (const auto &c : cases)
+    {
+        const char *how[] = {" >report.txt", " | more >report.txt", " >nul"};
+        const std::string command = "Kelvra.exe " + c.arguments + how[c.output];
+        SCOPED_TRACE(command + (c.version.empty() ? "" : ", " + c.version) + ", key state " +
+                     std::to_string(c.key));
+        Prepare(c.key == KEY_UNREADABLE ? KEY_NORMAL : c.key, c.mediaSense, c.apipa);
+        if (c.key == KEY_UNREADABLE)
+            DenyReading(TCPIP_KEY_PATH);
+        DeleteFileA(report.c_str());
+        bool recorded = c.version == "4.0 recorded";
+        EmulatedVersion local("Kelvra.exe", recorded ? "winxp" : c.version);
+        RecordedVersion version(recorded ? "4.0" : "");
+
+        DWORD exitCode = RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && " + command + "\"");
+
+        if (c.key == KEY_UNREADABLE)
+            AllowFullAccess(TCPIP_KEY_PATH);
+        if (c.output != TO_PIPE)
+        {
+            EXPECT_EQ(c.exitCode, exitCode);
+        }
+        std::ifstream file(report, std::ios::binary);
+        std::string written((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+        if (c.output == TO_NUL)
+            EXPECT_FALSE(file.good()) << "something was written: " << written;
+        else
+            EXPECT_EQ(c.line + "\r\n", written);
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+        EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
+    }
+}
+
+TEST_F(KelvraTest, AConsoleGetsNoLine)
+{
+    /* A console is no file or pipe: a person at a prompt sees nothing new there, and the run
+     * is as without the line. A console of the test's own, given to Kelvra as its output; the
+     * test's own output goes where it went before. */
+    const DWORD standard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE before[3];
+    for (int i = 0; i < 3; i++)
+        before[i] = GetStdHandle(standard[i]);
+    FreeConsole();
+    bool allocated = AllocConsole();
+    for (int i = 0; i < 3; i++)
+        SetStdHandle(standard[i], before[i]);
+    ASSERT_TRUE(allocated) << "error " << GetLastError();
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
+    HANDLE console =
+        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, console);
+    EXPECT_EQ(DWORD(FILE_TYPE_CHAR), GetFileType(console));
+    COORD origin = {0, 0};
+    DWORD cells = 80 * 25, done;
+    FillConsoleOutputCharacterA(console, ' ', cells, origin, &done);
+
+    Prepare(KEY_NORMAL, 0, 1);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = NULL;
+    startup.hStdOutput = console;
+    startup.hStdError = console;
+    PROCESS_INFORMATION process = {};
+    std::string command = Command("/MEDIASENSE=OFF /SAVE /QUIT");
+    ASSERT_TRUE(
+        CreateProcessA(NULL, command.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, Scaled(10000)));
+    DWORD exitCode = 0xDEADBEEF;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    std::string screen(cells, '?');
+    ReadConsoleOutputCharacterA(console, screen.data(), cells, origin, &done);
+    CloseHandle(console);
+    FreeConsole();
+    screen.erase(screen.find_last_not_of(' ') + 1);
+    EXPECT_EQ("", screen) << "on the console";
+    EXPECT_EQ(1u, exitCode);
+    EXPECT_EQ(1u, Stored(MEDIA_SENSE_NAME));
 }
 
 TEST_F(KelvraTest, AnotherMachinesDialogNamesItInItsTitle)

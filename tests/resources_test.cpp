@@ -135,6 +135,8 @@ const struct
     {16, PAGE_COMMAND_LINE},
     {17, "Media Sense could not be changed!"},
     {18, "APIPA could not be changed!"},
+    {19, "The machine's Windows is not supported: Kelvra needs Windows 2000, XP or a later version "
+         "of the NT family."},
 };
 
 /* A string-table entry loaded into a buffer far larger than any entry. */
@@ -180,7 +182,7 @@ TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
         EXPECT_NE(HRSRC(NULL), FindResourceExA(Module(), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
                                                LANGUAGE_STRINGS));
     }
-    for (UINT id : {0u, 19u, 20u, 101u})
+    for (UINT id : {0u, 20u, 21u, 101u})
         EXPECT_EQ("", LoadEntry(Module(), id)) << "entry " << id;
 }
 

@@ -60,6 +60,23 @@ struct BetweenTheWrites
 };
 BetweenTheWrites between;
 
+/* Ends every dialog of this thread once the test has waited long enough for what it watches
+ * for, and fails the test saying what that was: a run that never shows it must not sit out
+ * CTest's time limit. */
+std::string awaited;
+
+BOOL CALLBACK CloseDialog(HWND window, LPARAM)
+{
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return TRUE;
+}
+
+void CALLBACK GiveUpWaiting(HWND, UINT, UINT_PTR, DWORD)
+{
+    ADD_FAILURE() << "waited " << Scaled(10000) / 1000 << " s for " << awaited;
+    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
+}
+
 LRESULT CALLBACK WatchStatusLines(int code, WPARAM wParam, LPARAM lParam)
 {
     const CWPSTRUCT *message = (const CWPSTRUCT *)lParam;
@@ -86,9 +103,13 @@ LRESULT CALLBACK WatchStatusLines(int code, WPARAM wParam, LPARAM lParam)
 #ifdef _WIN64
 extern "C" decltype(&MessageBoxA) importedMessageBoxA __asm__("__imp_MessageBoxA");
 extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp_FormatMessageA");
+extern "C" decltype(&RegConnectRegistryA)
+    importedRegConnectRegistryA __asm__("__imp_RegConnectRegistryA");
 #else
 extern "C" decltype(&MessageBoxA) importedMessageBoxA __asm__("__imp__MessageBoxA@16");
 extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp__FormatMessageA@28");
+extern "C" decltype(&RegConnectRegistryA)
+    importedRegConnectRegistryA __asm__("__imp__RegConnectRegistryA@12");
 #endif
 
 /* Puts replacement into an import slot for as long as it lives. */
@@ -159,7 +180,100 @@ DWORD WINAPI LongSystemText(DWORD flags, LPCVOID source, DWORD id, DWORD languag
     return DWORD(text.size());
 }
 
+/* A machine that takes this long to answer: the connection is made as Wine makes it, after the
+ * delay. The end of each call is signalled, so that a test can wait for a late one before the
+ * next case starts one of its own. */
+DWORD answerDelay;
+decltype(&RegConnectRegistryA) realRegConnectRegistryA;
+HANDLE connectionEnded;
+
+LONG WINAPI SlowRegConnectRegistry(LPCSTR machine, HKEY key, PHKEY result)
+{
+    Sleep(answerDelay);
+    LONG answer = realRegConnectRegistryA(machine, key, result);
+    SetEvent(connectionEnded);
+    return answer;
+}
+
 } // namespace
+
+TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWriting)
+{
+    /* Wine answers at once, so the connection is slowed here: late by more than /TIMEOUT, the
+     * run ends with 2 and ERROR_TIMEOUT once the limit has passed, not when the machine
+     * answers; inside the limit, it goes on and saves. */
+    HINSTANCE self = GetModuleHandleA(NULL);
+    const std::string own = ComputerName();
+    const struct
+    {
+        const char *what;
+        const char *options;
+        DWORD delayMs;
+        DWORD atLeastMs, atMostMs; /* how long the run takes */
+        int exitCode;
+        DWORD failureCode;
+        DWORD mediaSenseAfter;
+    } cases[] = {
+        {.what = "answers 3 s after a limit of 1 s",
+         .options = " /TIMEOUT=1 /MEDIASENSE=OFF /SAVE /QUIT",
+         .delayMs = 3000,
+         .atLeastMs = 900,
+         .atMostMs = 2500,
+         .exitCode = 2,
+         .failureCode = ERROR_TIMEOUT,
+         .mediaSenseAfter = 0},
+        {.what = "answers 0.5 s into a limit of 2 s",
+         .options = " /TIMEOUT=2 /MEDIASENSE=OFF /SAVE /QUIT",
+         .delayMs = 500,
+         .atLeastMs = 400,
+         .atMostMs = 2000,
+         .exitCode = 1,
+         .failureCode = 0,
+         .mediaSenseAfter = 1},
+        {.what = "answers 2 s into the default limit of 30 s",
+         .options = " /MEDIASENSE=OFF /SAVE /QUIT",
+         .delayMs = 2000,
+         .atLeastMs = 1900,
+         .atMostMs = 5000,
+         .exitCode = 1,
+         .failureCode = 0,
+         .mediaSenseAfter = 1},
+    };
+    connectionEnded = CreateEventA(NULL, FALSE, FALSE, NULL);
+    realRegConnectRegistryA = importedRegConnectRegistryA;
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+        answerDelay = c.delayMs;
+        const std::string tail = "/COMPUTER=" + own + c.options;
+        DWORD start = GetTickCount();
+        int exitCode;
+        {
+            ImportSlot slow(importedRegConnectRegistryA, &SlowRegConnectRegistry);
+            exitCode = RunWinMain(self, tail.c_str());
+        }
+        DWORD took = GetTickCount() - start;
+
+        EXPECT_EQ(c.exitCode, exitCode);
+        EXPECT_GE(took, c.atLeastMs);
+        EXPECT_LE(took, Scaled(c.atMostMs)) << "the run must not wait for the machine";
+        EXPECT_EQ(c.failureCode, AppState.failureCode);
+        if (c.failureCode != 0)
+        {
+            EXPECT_EQ(SystemErrorText(c.failureCode), AppState.messageText);
+        }
+        EXPECT_EQ(c.mediaSenseAfter, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
+        EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
+
+        /* The late connection is made in the end, and still writes nothing. */
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(connectionEnded, Scaled(c.delayMs + 10000)));
+        Sleep(200);
+        EXPECT_EQ(c.mediaSenseAfter, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
+    }
+    CloseHandle(connectionEnded);
+}
 
 TEST_F(WinMainTest, RunsTheDialogAndReturnsTheExitCode)
 {
@@ -189,17 +303,37 @@ TEST_F(WinMainTest, RunsTheDialogAndReturnsTheExitCode)
 
 TEST_F(WinMainTest, WhenTheClassCannotBeRegisteredItStopsAtOnce)
 {
+    /* Nothing is read, written or shown: 0 on this machine, as ever; 2 when the command line
+     * named another, where nothing was done either. */
     HINSTANCE self = GetModuleHandleA(NULL);
-    WNDCLASSA taken = {};
-    taken.lpfnWndProc = DefWindowProcA;
-    taken.hInstance = self;
-    taken.lpszClassName = "DlgClass";
-    ASSERT_NE(0, RegisterClassA(&taken));
+    const std::string own = ComputerName();
+    const struct
+    {
+        std::string tail;
+        int exitCode;
+    } cases[] = {
+        {.tail = "/MEDIASENSE=OFF /SAVE", .exitCode = 0},
+        {.tail = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE", .exitCode = 2},
+        {.tail = "/COMPUTER= /MEDIASENSE=OFF /SAVE", .exitCode = 2},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.tail);
+        Reset();
+        SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+        WNDCLASSA taken = {};
+        taken.lpfnWndProc = DefWindowProcA;
+        taken.hInstance = self;
+        taken.lpszClassName = "DlgClass";
+        ASSERT_NE(0, RegisterClassA(&taken));
 
-    EXPECT_EQ(0, RunWinMain(self, "/MEDIASENSE=OFF /SAVE"));
-    EXPECT_EQ(NOT_REQUESTED, AppState.requestedDisableMediaSense) << "the tail was scanned";
-    EXPECT_EQ(0, AppState.autoSave);
-    EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
+        EXPECT_EQ(c.exitCode, RunWinMain(self, c.tail.c_str()));
+        EXPECT_TRUE(MessageBoxWatcher::Seen().empty());
+        EXPECT_EQ(0u, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
+        EXPECT_EQ(1, AppState.runFailed);
+        EXPECT_EQ(DWORD(ERROR_CLASS_ALREADY_EXISTS), AppState.failureCode);
+        EXPECT_EQ(SystemErrorText(ERROR_CLASS_ALREADY_EXISTS), AppState.messageText);
+    }
 }
 
 TEST_F(WinMainTest, WhenTheDialogCannotBeCreatedTheErrorIsShownUnlessUnattended)
@@ -308,7 +442,10 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheExitCodeSaysWhatAScri
                        .fired = false};
             ASSERT_NE(HHOOK(NULL), between.hook);
 
+            awaited = "the Media Sense status line to say \"" + between.trigger + "\"";
+            UINT_PTR giveUp = SetTimer(NULL, 0, Scaled(10000), GiveUpWaiting);
             int exitCode = RunWinMain(self, tail.c_str());
+            KillTimer(NULL, giveUp);
             UnhookWindowsHookEx(between.hook);
             between = {};
             AllowFullAccess(TCPIP_KEY_PATH);

@@ -1,0 +1,26 @@
+/*
+ * The report line: when standard output is a file or a pipe, every run ends by writing one
+ * line there, for a script to keep:
+ *     machine,outcome,media sense,apipa,code,text
+ * machine as /COMPUTER= named it (without "\\\\"), or this machine's own name; outcome
+ * "failed", "changed" or "as asked"; each feature "on", "off" or empty where it could not be
+ * read; the Windows error that made the run fail and its text, or two empty fields.
+ */
+#ifndef KELVRA_REPORT_LINE_H
+#define KELVRA_REPORT_LINE_H
+
+#include <windows.h>
+
+/* Room for the longest line: a name of 255 characters and a text of 1022, each with every
+ * character a quote doubled, the outcome, the states, a ten-digit code, commas and CR LF. */
+#define REPORT_LINE_SIZE (2 * 255 + 2 * 1022 + 64)
+
+/* Builds the line of what AppState records into line, of REPORT_LINE_SIZE bytes; returns its
+ * length, CR LF included, with no zero after it. */
+DWORD BuildReportLine(char *line);
+
+/* Writes the line to standard output with one WriteFile call, when that is a file or a pipe;
+ * to a console, or with no standard output, it writes nothing. */
+void WriteReportLine(void);
+
+#endif

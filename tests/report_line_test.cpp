@@ -1,0 +1,133 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/app_state.h"
+#include "app/report_line.h"
+#include "support/app_state_helpers.h"
+
+namespace
+{
+
+/* What a run recorded, as the report line reads it; name NULL for this machine. */
+struct RecordedRun
+{
+    const char *name = NULL;
+    DWORD nameLength = 0; /* 0: the whole of name */
+    BOOL failed = 0;
+    DWORD code = 0;
+    const char *text = "";
+    BOOL written = 0;
+    LONG mediaSenseOn = STATE_UNKNOWN;
+    LONG apipaOn = STATE_UNKNOWN;
+};
+
+std::string LineOf(const RecordedRun &run)
+{
+    AppState = START_STATE;
+    if (run.name != NULL)
+    {
+        AppState.computerName = run.name;
+        AppState.computerNameLength = run.nameLength != 0 ? run.nameLength : lstrlenA(run.name);
+    }
+    AppState.runFailed = run.failed;
+    AppState.failureCode = run.code;
+    lstrcpynA(AppState.messageText, run.text, sizeof(AppState.messageText));
+    AppState.valueWritten = run.written;
+    AppState.mediaSenseOn = run.mediaSenseOn;
+    AppState.apipaOn = run.apipaOn;
+    std::string line(REPORT_LINE_SIZE + 16, '\xA5');
+    DWORD length = BuildReportLine(line.data());
+    EXPECT_LE(length, DWORD(REPORT_LINE_SIZE));
+    EXPECT_EQ('\xA5', line[REPORT_LINE_SIZE]) << "written past its buffer";
+    return line.substr(0, length);
+}
+
+std::string OwnName()
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof(name);
+    EXPECT_TRUE(GetComputerNameA(name, &size));
+    return name;
+}
+
+} // namespace
+
+TEST(ReportLineTest, SaysWhatTheRunDidInSixFields)
+{
+    const std::string own = OwnName();
+    const struct
+    {
+        const char *what;
+        RecordedRun run;
+        std::string line;
+    } cases[] = {
+        {.what = "this machine, nothing to do",
+         .run = {.mediaSenseOn = 1, .apipaOn = 1},
+         .line = own + ",as asked,on,on,,\r\n"},
+        {.what = "this machine, a value written",
+         .run = {.written = 1, .mediaSenseOn = 0, .apipaOn = 1},
+         .line = own + ",changed,off,on,,\r\n"},
+        {.what = "another machine, APIPA turned off",
+         .run = {.name = "pc042", .written = 1, .mediaSenseOn = 1, .apipaOn = 0},
+         .line = "pc042,changed,on,off,,\r\n"},
+        {.what = "a failure beats a write that succeeded",
+         .run = {.name = "pc042",
+                 .failed = 1,
+                 .code = 5,
+                 .text = "Access is denied.\r\n",
+                 .written = 1,
+                 .mediaSenseOn = 0,
+                 .apipaOn = 1},
+         .line = "pc042,failed,off,on,5,Access is denied.\r\n"},
+        {.what = "unreachable: no state known",
+         .run = {.name = "pc042",
+                 .failed = 1,
+                 .code = 53,
+                 .text = "The network path was not found.\r\n"},
+         .line = "pc042,failed,,,53,The network path was not found.\r\n"},
+        {.what = "a failure of Kelvra's own has no code",
+         .run = {.name = "nt4box", .failed = 1, .text = "Not supported."},
+         .line = "nt4box,failed,,,,Not supported.\r\n"},
+        {.what = "the largest code",
+         .run = {.name = "x", .failed = 1, .code = 0xFFFFFFFF, .text = "t"},
+         .line = "x,failed,,,4294967295,t\r\n"},
+        {.what = "a text with a comma is quoted",
+         .run = {.name = "x", .failed = 1, .code = 1460, .text = "Timed out, sorry.\r\n"},
+         .line = "x,failed,,,1460,\"Timed out, sorry.\"\r\n"},
+        {.what = "a quote in a text is doubled",
+         .run = {.name = "x", .failed = 1, .code = 2, .text = "No \"file\".\r\n"},
+         .line = "x,failed,,,2,\"No \"\"file\"\".\"\r\n"},
+        {.what = "line breaks inside a text become blanks",
+         .run = {.name = "x", .failed = 1, .code = 2, .text = "One.\r\nTwo.\r\n"},
+         .line = "x,failed,,,2,One.  Two.\r\n"},
+        {.what = "a name with a comma is quoted",
+         .run = {.name = "a,b", .mediaSenseOn = 1, .apipaOn = 0},
+         .line = "\"a,b\",as asked,on,off,,\r\n"},
+        {.what = "a name is only its own length of the tail",
+         .run = {.name = "pc042 /SAVE", .nameLength = 5, .mediaSenseOn = 1, .apipaOn = 1},
+         .line = "pc042,as asked,on,on,,\r\n"},
+        {.what = "a refused name is empty",
+         .run = {.name = "", .failed = 1, .code = 1210, .text = "Bad name.\r\n"},
+         .line = ",failed,,,1210,Bad name.\r\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.line, LineOf(c.run)) << c.what;
+}
+
+TEST(ReportLineTest, TheLongestNameAndTextFitTheirBuffer)
+{
+    /* A name of 255 characters and a text of 1022, every one of them a quote: both doubled. */
+    const std::string name(255, '"'), text(1022, '"');
+    const std::string line =
+        LineOf({.name = name.c_str(), .failed = 1, .code = 1, .text = text.c_str()});
+    EXPECT_EQ("\"" + std::string(510, '"') + "\",failed,,,1,\"" + std::string(2044, '"') + "\"\r\n",
+              line);
+
+    /* A name longer than any computer's is left out, never cut or copied past the buffer. */
+    const std::string longName(40000, 'N');
+    EXPECT_EQ(",failed,,,1210,t\r\n",
+              LineOf({.name = longName.c_str(), .failed = 1, .code = 1210, .text = "t"}));
+}
