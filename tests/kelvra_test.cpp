@@ -291,6 +291,23 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
          .exitCode = 2,
          .mediaSenseAfter = 0,
          .apipaAfter = ABSENT},
+        {.quote = "Kelvra /COMPUTER=pc042 /TIMEOUT=10 /MEDIASENSE=OFF /SAVE /QUIT",
+         .tail = NULL,
+         .mediaSense = 0,
+         .apipa = ABSENT,
+         .userCloses = CLOSES_ITSELF,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = ABSENT},
+        /* what a batch file runs where PC is not set: refused, not run on this machine */
+        {.quote = "Kelvra /COMPUTER=%PC% ...",
+         .tail = "/COMPUTER= /MEDIASENSE=OFF /SAVE /QUIT",
+         .mediaSense = 0,
+         .apipa = ABSENT,
+         .userCloses = CLOSES_ITSELF,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = ABSENT},
         /* how options match */
         {.quote = "/MEDIASENSE=OFF/SAVE/QUIT works",
          .tail = "/MEDIASENSE=OFF/SAVE/QUIT",
@@ -1400,13 +1417,24 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
     const std::string own = ComputerName();
     const std::string restart = "-r -t 60 -c \"Network settings changed\"";
     const std::string restartOwn = "-r -m \\\\" + own + " -t 60 -c \"Network settings changed\"";
+    const std::string unreachable = "NO-SUCH-PC,failed,,,53," + ReportedText(ERROR_BAD_NETPATH);
+    const std::string started = ";fleet.cmd started ";
+    enum Fault
+    {
+        NONE,
+        NO_KELVRA,        /* Kelvra.exe is not where the script looks */
+        SHUTDOWN_FAILS,   /* the restart cannot be made */
+        LOG_NOT_WRITABLE, /* kelvra.log is a folder */
+    };
     const struct Case
     {
         std::string script;
         KeyState key;
         DWORD mediaSense;
-        bool kelvraThere;
-        std::vector<std::string> log; /* kelvra.log's lines, each after its date and time */
+        Fault fault;
+        /* kelvra.log's lines; those of job.cmd each after its date and time, those of
+         * fleet.cmd after the line that says when it started */
+        std::vector<std::string> log;
         std::vector<std::string> shutdowns;
         DWORD mediaSenseAfter;
     } cases[] = {
@@ -1414,72 +1442,90 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
         {.script = "startup.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
-         .kelvraThere = true,
+         .fault = NONE,
          .log = {},
          .shutdowns = {restart},
          .mediaSenseAfter = 1},
         {.script = "startup.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 1,
-         .kelvraThere = true,
+         .fault = NONE,
          .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 1},
         {.script = "startup.cmd",
          .key = KEY_DENIED,
          .mediaSense = 0,
-         .kelvraThere = true,
+         .fault = NONE,
          .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 0},
         {.script = "startup.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
-         .kelvraThere = false,
+         .fault = NO_KELVRA,
          .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 0},
-        /* the machines: this one by its name, one that answers nowhere, a comment, a blank */
+        /* the machines: this one by its name, one given as \\NAME that answers nowhere, a
+         * comment, a blank line; Kelvra's line for each, and a restart only after "changed",
+         * logged once it has run */
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
-         .kelvraThere = true,
-         .log = {own + " changed, restarting it", "NO-SUCH-PC FAILED"},
+         .fault = NONE,
+         .log = {own + ",changed,off,on,,", own + ",restarting in 60 s,,,,", unreachable},
          .shutdowns = {restartOwn},
          .mediaSenseAfter = 1},
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 1,
-         .kelvraThere = true,
-         .log = {own + " as asked", "NO-SUCH-PC FAILED"},
+         .fault = NONE,
+         .log = {own + ",as asked,off,on,,", unreachable},
          .shutdowns = {},
          .mediaSenseAfter = 1},
         {.script = "fleet.cmd",
          .key = KEY_DENIED,
          .mediaSense = 0,
-         .kelvraThere = true,
-         .log = {own + " FAILED", "NO-SUCH-PC FAILED"},
+         .fault = NONE,
+         .log = {own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED), unreachable},
          .shutdowns = {},
          .mediaSenseAfter = 0},
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
-         .kelvraThere = false,
-         .log = {own + " FAILED: code 9009", "NO-SUCH-PC FAILED: code 9009"},
+         .fault = SHUTDOWN_FAILS,
+         .log = {own + ",changed,off,on,,", own + ",restart failed,,,53,", unreachable},
+         .shutdowns = {restartOwn},
+         .mediaSenseAfter = 1},
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = NO_KELVRA,
+         .log = {own + ",failed,,,9009,Kelvra.exe did not run",
+                 "NO-SUCH-PC,failed,,,9009,Kelvra.exe did not run"},
+         .shutdowns = {},
+         .mediaSenseAfter = 0},
+        /* a log it cannot write: it stops before the first machine */
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = LOG_NOT_WRITABLE,
+         .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 0},
         /* the scheduled job keeps Kelvra's code */
         {.script = "job.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
-         .kelvraThere = true,
+         .fault = NONE,
          .log = {own + " 1"},
          .shutdowns = {},
          .mediaSenseAfter = 1},
         {.script = "job.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 1,
-         .kelvraThere = true,
+         .fault = NONE,
          .log = {own + " 0"},
          .shutdowns = {},
          .mediaSenseAfter = 1},
@@ -1501,41 +1547,63 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
     {
         SCOPED_TRACE(testing::Message()
                      << c.script << ", key state " << c.key << ", DisableDHCPMediaSense "
-                     << c.mediaSense << (c.kelvraThere ? "" : ", no Kelvra.exe"));
+                     << c.mediaSense << ", fault " << c.fault);
         auto found = scripts.find(c.script);
         ASSERT_NE(scripts.end(), found) << "README.md no longer shows " << c.script;
-        for (const char *file : {"Kelvra.exe", "shutdown.exe", "shutdown.log", "kelvra.log",
-                                 "machines.txt", "startup.cmd", "fleet.cmd", "job.cmd"})
+        for (const char *file :
+             {"Kelvra.exe", "shutdown.exe", "shutdown.log", "shutdown.fail", "kelvra.log",
+              "kelvra.tmp", "machines.txt", "startup.cmd", "fleet.cmd", "job.cmd"})
             DeleteFileA((folder + "\\" + file).c_str());
+        RemoveDirectoryA((folder + "\\kelvra.log").c_str());
         CreateDirectoryA(folder.c_str(), NULL);
-        if (c.kelvraThere)
+        if (c.fault != NO_KELVRA)
         {
             ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
         }
         ASSERT_TRUE(CopyFileA((ProgramDirectory() + "\\shutdown_standin.exe").c_str(),
                               (folder + "\\shutdown.exe").c_str(), FALSE));
+        if (c.fault == SHUTDOWN_FAILS)
+            std::ofstream(folder + "\\shutdown.fail");
+        if (c.fault == LOG_NOT_WRITABLE)
+        {
+            ASSERT_TRUE(CreateDirectoryA((folder + "\\kelvra.log").c_str(), NULL));
+        }
         {
             std::ofstream file(folder + "\\" + c.script, std::ios::binary);
             for (const std::string &line : found->second)
                 file << line << "\r\n";
             std::ofstream machines(folder + "\\machines.txt", std::ios::binary);
-            machines << own << "\r\n; a comment\r\nNO-SUCH-PC\r\n\r\n";
+            machines << own << "\r\n; a comment\r\n\\\\NO-SUCH-PC\r\n\r\n";
         }
         Prepare(c.key, c.mediaSense, ABSENT);
 
         RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && " + c.script + "\"", 60000);
 
         std::vector<std::string> logged = lines(folder + "\\kelvra.log");
-        ASSERT_EQ(c.log.size(), logged.size()) << "kelvra.log";
-        for (size_t i = 0; i < logged.size(); i++)
+        if (c.script == "fleet.cmd" && c.fault != LOG_NOT_WRITABLE)
         {
-            const std::string &want = c.log[i];
-            EXPECT_TRUE(logged[i].size() > want.size() &&
-                        logged[i].compare(logged[i].size() - want.size(), want.size(), want) == 0 &&
-                        logged[i][logged[i].size() - want.size() - 1] == ' ')
-                << "kelvra.log says \"" << logged[i] << "\", not \"... " << want << "\"";
+            ASSERT_FALSE(logged.empty()) << "kelvra.log is empty";
+            EXPECT_EQ(started, logged[0].substr(0, started.size()));
+            logged.erase(logged.begin());
+            EXPECT_EQ(c.log, logged) << "kelvra.log";
         }
+        else if (c.script == "job.cmd")
+        {
+            ASSERT_EQ(c.log.size(), logged.size()) << "kelvra.log";
+            for (size_t i = 0; i < logged.size(); i++)
+            {
+                const std::string &want = c.log[i];
+                EXPECT_TRUE(logged[i].size() > want.size() &&
+                            logged[i].compare(logged[i].size() - want.size(), want.size(), want) ==
+                                0 &&
+                            logged[i][logged[i].size() - want.size() - 1] == ' ')
+                    << "kelvra.log says \"" << logged[i] << "\", not \"... " << want << "\"";
+            }
+        }
+        else
+            EXPECT_EQ(c.log, logged) << "kelvra.log";
         EXPECT_EQ(c.shutdowns, lines(folder + "\\shutdown.log"));
         EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
     }
+    RemoveDirectoryA((folder + "\\kelvra.log").c_str());
 }

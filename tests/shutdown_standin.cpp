@@ -1,5 +1,7 @@
 /* Stands in for Windows' shutdown.exe when a test runs a document's script: appends its
- * arguments, one line per call, to shutdown.log beside itself, and restarts nothing. */
+ * arguments, one line per call, to shutdown.log beside itself, and restarts nothing. When
+ * shutdown.fail lies beside it, it then fails as shutdown.exe does for a machine it cannot
+ * reach, with error 53. */
 #include <windows.h>
 
 #include "app/command_line_tail.h"
@@ -20,5 +22,8 @@ int main()
     WriteFile(log, arguments, lstrlenA(arguments), &written, NULL);
     WriteFile(log, "\r\n", 2, &written, NULL);
     CloseHandle(log);
+    lstrcpyA(path + length, "shutdown.fail");
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return ERROR_BAD_NETPATH;
     return 0;
 }
