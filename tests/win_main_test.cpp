@@ -16,6 +16,23 @@
 namespace
 {
 
+/* Ends every dialog of this thread once the test has waited long enough for what it watches
+ * for, and fails the test saying what that was: a run that never shows it must not sit out
+ * CTest's time limit. */
+std::string awaited;
+
+BOOL CALLBACK CloseDialog(HWND window, LPARAM)
+{
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return TRUE;
+}
+
+void CALLBACK GiveUpWaiting(HWND, UINT, UINT_PTR, DWORD)
+{
+    ADD_FAILURE() << "waited " << Scaled(10000) / 1000 << " s for " << awaited;
+    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
+}
+
 /* WinMain run in-process: AppState as at start before each test, and the window class that
  * it registers taken away after. */
 class WinMainTest : public testing::Test
@@ -36,12 +53,18 @@ class WinMainTest : public testing::Test
         AppState = START_STATE;
         MessageBoxWatcher::Seen().clear();
     }
-    /* WinMain, with any message box that comes up noted and dismissed. */
-    int RunWinMain(HINSTANCE instance, const char *tail)
+    /* WinMain, with any message box that comes up noted and dismissed; a run that has not
+     * ended after a while is ended, and the test fails saying that it waited for what. */
+    int RunWinMain(HINSTANCE instance, const char *tail,
+                   const std::string &what = "the run to end by itself")
     {
         MessageBoxWatcher watcher;
         module_ = instance;
-        return WinMain(instance, NULL, const_cast<char *>(tail), SW_SHOWNORMAL);
+        awaited = what;
+        UINT_PTR giveUp = SetTimer(NULL, 0, Scaled(10000), GiveUpWaiting);
+        int exitCode = WinMain(instance, NULL, const_cast<char *>(tail), SW_SHOWNORMAL);
+        KillTimer(NULL, giveUp);
+        return exitCode;
     }
     HINSTANCE module_ = NULL;
     SavedKey saved_{TCPIP_KEY_PATH};
@@ -59,23 +82,6 @@ struct BetweenTheWrites
     bool fired;
 };
 BetweenTheWrites between;
-
-/* Ends every dialog of this thread once the test has waited long enough for what it watches
- * for, and fails the test saying what that was: a run that never shows it must not sit out
- * CTest's time limit. */
-std::string awaited;
-
-BOOL CALLBACK CloseDialog(HWND window, LPARAM)
-{
-    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    return TRUE;
-}
-
-void CALLBACK GiveUpWaiting(HWND, UINT, UINT_PTR, DWORD)
-{
-    ADD_FAILURE() << "waited " << Scaled(10000) / 1000 << " s for " << awaited;
-    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
-}
 
 LRESULT CALLBACK WatchStatusLines(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -442,10 +448,9 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheExitCodeSaysWhatAScri
                        .fired = false};
             ASSERT_NE(HHOOK(NULL), between.hook);
 
-            awaited = "the Media Sense status line to say \"" + between.trigger + "\"";
-            UINT_PTR giveUp = SetTimer(NULL, 0, Scaled(10000), GiveUpWaiting);
-            int exitCode = RunWinMain(self, tail.c_str());
-            KillTimer(NULL, giveUp);
+            int exitCode =
+                RunWinMain(self, tail.c_str(),
+                           "the Media Sense status line to say \"" + between.trigger + "\"");
             UnhookWindowsHookEx(between.hook);
             between = {};
             AllowFullAccess(TCPIP_KEY_PATH);

@@ -54,7 +54,20 @@ all#app/win_main.cpp#s/AppState.exitCode = 2;\n        if \(AppState.autoQuit !=
 all#app/target_machine.cpp#s/if \(AppState.computerNameLength > COMPUTER_NAME_LIMIT\)\n    \{/if (0)\n    {/#a name longer than the buffer is copied into it
 all#app/command_line.cpp#s/ \&\&\n\s+text\[length\] != .\/.//#a computer name runs on past a slash
 all#app/command_line.cpp#s/text \+= 2;/text += 0;/#a leading double backslash kept in the name
-all#store/parameter_store.cpp#s/\*supported = i > 0 \&\& major >= 5;/*supported = i > 0 \&\& major >= 4;/#Windows NT 4 taken for a supported target'
+all#store/parameter_store.cpp#s/\*supported = i > 0 \&\& major >= 5;/*supported = i > 0 \&\& major >= 4;/#Windows NT 4 taken for a supported target
+all#app/target_machine.cpp#s/AppState.timeoutSeconds \* 1000/INFINITE/#the wait for another machine has no limit
+all#app/command_line.cpp#s/if \(length == 0\)\n    \{\n        RefuseComputerName\(given\);/if (0)\n    {\n        RefuseComputerName(given);/#an empty name after /COMPUTER= not refused
+all#app/command_line.cpp#s/else if \(IsMisspeltComputer\(cursor\)\)\n\s+RefuseComputerName\(cursor\);//#/COMPUTER:name and /COMPUTER name ignored, so the run works on this machine
+all#app/command_line.cpp#s/MatchKeyword\("-COMPUTER", cursor\) \|\|//#-COMPUTER=name ignored, so the run works on this machine
+all#app/command_line.cpp#s/if \(text\[0\] == .".\)/if (0)/#quotes around a name kept in it
+all#app/report_line.cpp#s/field\[i\] == .,. \|\| //#a field with a comma not quoted
+all#app/report_line.cpp#s/if \(AppState.runFailed\)\n        AppendText\(\&line, ",failed,"\);\n    else if \(AppState.valueWritten\)/if (AppState.valueWritten)\n        AppendText(\&line, ",changed,");\n    else if (AppState.runFailed)/#a write that succeeded hides a failure beside it
+all#app/report_line.cpp#s/if \(type != FILE_TYPE_DISK \&\& type != FILE_TYPE_PIPE\)/if (type == FILE_TYPE_UNKNOWN)/#the line written to a console
+all#app/report_line.cpp#s/while \(length > 0 \&\&\n\s+\(field/while (0 \&\& (field/#the system text keeps its line break
+all#app/win_main.cpp#s/RecordFailureText\(IDS_WINDOWS_NOT_SUPPORTED\);\n\s+AppState.exitCode = 2;/RecordFailureText(IDS_WINDOWS_NOT_SUPPORTED);/#a target that is not supported exits 0, "as asked"
+all#app/win_main.cpp#s/return AppState.computerName != NULL \? 2 : 0;/return 0;/#another machine exits 0 when the class cannot be registered
+all#dialog/settings_dialog.cpp#s/RecordFailure\(result\);\n    return 0;/return 0;/#a local read that could not be made reported as read
+all#store/parameter_store.cpp#s/RecordFailure\(result\);\n        return 0;\n    \}\n    result = RegSetValueExA/FormatErrorText(result);\n        return 0;\n    }\n    result = RegSetValueExA/#a key that cannot be opened for a write not reported as a failure'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
