@@ -28,6 +28,7 @@ AppStateRecord AppState = {
     0,                       /* valueWritten */
     STATE_UNKNOWN,           /* mediaSenseOn */
     STATE_UNKNOWN,           /* apipaOn */
+    0,                       /* machineListRun */
 };
 
 void FormatErrorText(DWORD errorCode)

@@ -51,6 +51,9 @@ struct AppStateRecord
     BOOL valueWritten;
     LONG mediaSenseOn;
     LONG apipaOn;
+    /* /COMPUTER=@path: computerName and computerNameLength hold the path of a list of
+     * machines, each of which a child process works on. */
+    BOOL machineListRun;
 };
 
 extern AppStateRecord AppState;

@@ -43,17 +43,24 @@ static void RefuseComputerName(const char *where)
     AppState.computerNameRefused = 1;
     AppState.computerName = where;
     AppState.computerNameLength = 0;
+    AppState.machineListRun = 0;
 }
 
 /* The name after "/COMPUTER=": it runs to the next blank, tab, '/' or the end, or, in one pair
  * of double quotes as a batch file writes "%PC%", to the closing quote. A leading "\\\\" means
- * the same as none. An empty name, or one that still holds a quote or a blank, is refused. */
+ * the same as none. An empty name, or one that still holds a quote or a blank, is refused.
+ * "@path" names a list of machines instead, by the path of its file, which may hold blanks
+ * inside the quotes. */
 static void TakeComputerName(const char *text)
 {
     const char *given = text;
     DWORD length = 0;
     DWORD i;
+    BOOL listRun = text[0] == '@';
 
+    /* "@path": a file that lists the machines, its path taken as a name is. */
+    if (listRun)
+        text++;
     if (text[0] == '"')
     {
         text++;
@@ -70,14 +77,14 @@ static void TakeComputerName(const char *text)
         while (!IsNameEnd(text[length]))
             length++;
     }
-    if (length >= 2 && text[0] == '\\' && text[1] == '\\')
+    if (!listRun && length >= 2 && text[0] == '\\' && text[1] == '\\')
     {
         text += 2;
         length -= 2;
     }
     for (i = 0; i < length; i++)
     {
-        if (text[i] == '"' || text[i] == ' ' || text[i] == '\t')
+        if (text[i] == '"' || (!listRun && (text[i] == ' ' || text[i] == '\t')))
             length = 0;
     }
     if (length == 0)
@@ -89,6 +96,7 @@ static void TakeComputerName(const char *text)
         return;
     AppState.computerName = text;
     AppState.computerNameLength = length;
+    AppState.machineListRun = listRun;
 }
 
 /* The seconds after "/TIMEOUT=", 1 to 3600; anything else leaves the limit as it was. */

@@ -78,54 +78,58 @@ static void AppendNumber(LineBuilder *line, DWORD number)
         Append(line, &digits[--count], 1);
 }
 
-DWORD BuildReportLine(char *text)
+DWORD FormatReportLine(char *text, const char *machine, DWORD machineLength, const char *outcome,
+                       LONG mediaSenseOn, LONG apipaOn, DWORD code, const char *reason)
 {
     LineBuilder line = {text, 0};
 
     /* A name too long to be one is left out: the text says it was refused. */
-    if (AppState.computerName != NULL)
-    {
-        if (AppState.computerNameLength <= COMPUTER_NAME_LIMIT)
-            AppendField(&line, AppState.computerName, AppState.computerNameLength);
-    }
-    else
-    {
-        char name[MAX_COMPUTERNAME_LENGTH + 1];
-        DWORD size = sizeof(name);
-
-        if (GetComputerNameA(name, &size))
-            AppendField(&line, name, size);
-    }
-    /* A run that failed in anything says so, even beside a write that succeeded: a script
-     * must look at such a machine before it restarts it. */
-    if (AppState.runFailed)
-        AppendText(&line, ",failed,");
-    else if (AppState.valueWritten)
-        AppendText(&line, ",changed,");
-    else
-        AppendText(&line, ",as asked,");
-    AppendState(&line, AppState.mediaSenseOn);
+    if (machineLength <= COMPUTER_NAME_LIMIT)
+        AppendField(&line, machine, machineLength);
     AppendText(&line, ",");
-    AppendState(&line, AppState.apipaOn);
+    AppendText(&line, outcome);
     AppendText(&line, ",");
-    if (AppState.runFailed)
-    {
-        if (AppState.failureCode != 0)
-            AppendNumber(&line, AppState.failureCode);
-        AppendText(&line, ",");
-        AppendField(&line, AppState.messageText, (DWORD)lstrlenA(AppState.messageText));
-    }
-    else
-        AppendText(&line, ",");
+    AppendState(&line, mediaSenseOn);
+    AppendText(&line, ",");
+    AppendState(&line, apipaOn);
+    AppendText(&line, ",");
+    if (code != 0)
+        AppendNumber(&line, code);
+    AppendText(&line, ",");
+    if (reason != NULL)
+        AppendField(&line, reason, (DWORD)lstrlenA(reason));
     AppendText(&line, "\r\n");
     return line.length;
 }
 
-void WriteReportLine(void)
+DWORD BuildReportLine(char *text)
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    const char *machine = AppState.computerName;
+    DWORD length = AppState.computerNameLength;
+    const char *outcome = OUTCOME_AS_ASKED;
+
+    if (machine == NULL)
+    {
+        length = sizeof(name);
+        if (!GetComputerNameA(name, &length))
+            length = 0;
+        machine = name;
+    }
+    /* A run that failed in anything says so, even beside a write that succeeded: a script
+     * must look at such a machine before it restarts it. */
+    if (AppState.runFailed)
+        outcome = OUTCOME_FAILED;
+    else if (AppState.valueWritten)
+        outcome = OUTCOME_CHANGED;
+    return FormatReportLine(text, machine, length, outcome, AppState.mediaSenseOn, AppState.apipaOn,
+                            AppState.runFailed ? AppState.failureCode : 0,
+                            AppState.runFailed ? AppState.messageText : NULL);
+}
+
+void WriteOutputLine(const char *line, DWORD length)
 {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    char line[REPORT_LINE_SIZE];
-    DWORD length;
     DWORD written;
     DWORD type;
 
@@ -136,7 +140,13 @@ void WriteReportLine(void)
     type = GetFileType(output);
     if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE)
         return;
-    length = BuildReportLine(line);
     /* One call, so that lines of runs that share a log never interleave inside a line. */
     WriteFile(output, line, length, &written, NULL);
+}
+
+void WriteReportLine(void)
+{
+    char line[REPORT_LINE_SIZE];
+
+    WriteOutputLine(line, BuildReportLine(line));
 }

@@ -15,12 +15,24 @@
  * character a quote doubled, the outcome, the states, a ten-digit code, commas and CR LF. */
 #define REPORT_LINE_SIZE (2 * 255 + 2 * 1022 + 64)
 
-/* Builds the line of what AppState records into line, of REPORT_LINE_SIZE bytes; returns its
- * length, CR LF included, with no zero after it. */
+#define OUTCOME_FAILED "failed"
+#define OUTCOME_CHANGED "changed"
+#define OUTCOME_AS_ASKED "as asked"
+
+/* A line of these fields into line, of REPORT_LINE_SIZE bytes: a feature STATE_UNKNOWN, a code
+ * 0 and a reason NULL leave their fields empty. Returns its length, CR LF included, with no
+ * zero after it. */
+DWORD FormatReportLine(char *line, const char *machine, DWORD machineLength, const char *outcome,
+                       LONG mediaSenseOn, LONG apipaOn, DWORD code, const char *reason);
+
+/* Builds the line of what AppState records into line, as FormatReportLine does. */
 DWORD BuildReportLine(char *line);
 
-/* Writes the line to standard output with one WriteFile call, when that is a file or a pipe;
- * to a console, or with no standard output, it writes nothing. */
+/* Writes length bytes of line to standard output with one WriteFile call, when that is a file
+ * or a pipe; to a console, or with no standard output, it writes nothing. */
+void WriteOutputLine(const char *line, DWORD length);
+
+/* Writes the line of what AppState records, as WriteOutputLine does. */
 void WriteReportLine(void);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "app/list_run.h"
 #include "app/report_line.h"
 #include "app/target_machine.h"
 #include "dialog/settings_dialog.h"
@@ -18,6 +19,9 @@ static int StopForTarget(void)
         MessageBoxA(NULL, AppState.messageText, "Kelvra", MB_ICONERROR | MB_OK);
     return AppState.exitCode;
 }
+
+/* A list run has written a line for each machine: there is no line of its own to write. */
+static BOOL listLinesWritten;
 
 static int Run(HINSTANCE instance, LPSTR commandLineTail)
 {
@@ -49,6 +53,17 @@ static int Run(HINSTANCE instance, LPSTR commandLineTail)
     }
 
     ParseCommandLine(commandLineTail);
+
+    /* A list of machines: each is a run of its own, in a child process; nothing here
+     * touches a registry. */
+    if (AppState.machineListRun)
+    {
+        int exitCode = RunMachineList(&listLinesWritten);
+
+        if (!listLinesWritten)
+            return StopForTarget();
+        return exitCode;
+    }
 
     if (AppState.computerName != NULL)
     {
@@ -90,6 +105,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     (void)showCommand;
     exitCode = Run(instance, commandLineTail);
     CloseTargetMachine();
-    WriteReportLine();
+    if (!listLinesWritten)
+        WriteReportLine();
     return exitCode;
 }

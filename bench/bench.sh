@@ -1,5 +1,7 @@
 #!/bin/sh
-# Times Kelvra's scripted run, for the i686 and the x86_64 build, against two references:
+# Times Kelvra's scripted run, for the i686 and the x86_64 build, on this machine and on "another"
+# one (this one by its name, through the remote registry: a connection that answers at once, made
+# by the worker thread that bounds it), against two references:
 #  - the floor of the same build (bench/floor.cpp): Kelvra's own dialog template, resources and
 #    process entry, opened and closed by a program with no logic of its own;
 #  - the two `reg add` runs that a script would otherwise need.
@@ -49,6 +51,9 @@ reg_add_twice() {
         tools/wine.sh "$arch" reg add "$key" /v IPAutoconfigurationEnabled /t REG_DWORD /d 0 /f
 }
 
+# The one name by which Wine's remote registry reaches a machine: this one's.
+own=$(tools/wine.sh x86_64 cmd /c 'echo %COMPUTERNAME%' 2>/dev/null | tr -d '\r')
+
 out=build/bench
 mkdir -p "$out"
 : >"$out/times.tsv"
@@ -62,6 +67,7 @@ for arch in i686 x86_64; do
     round=0
     while [ "$round" -lt "$rounds" ]; do
         time_run "$arch" kelvra tools/wine.sh "$arch" "$bin/Kelvra.exe" /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT
+        time_run "$arch" remote tools/wine.sh "$arch" "$bin/Kelvra.exe" "/COMPUTER=$own" /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT
         time_run "$arch" floor tools/wine.sh "$arch" "$bin/kelvra_floor.exe"
         time_run "$arch" reg_add reg_add_twice
         round=$((round + 1))
@@ -79,9 +85,10 @@ print("| build | command | fastest | median |")
 print("|---|---|---|---|")
 shown = {"i686": "i686 (emulated)" if sys.argv[3] == "emulated" else "i686", "x86_64": "x86_64"}
 labels = {"kelvra": "Kelvra /MEDIASENSE=OFF /APIPA=OFF /SAVE /QUIT",
+          "remote": "the same with /COMPUTER=(this machine's name)",
           "floor": "floor: Kelvra's dialog, no logic", "reg_add": "reg add, twice"}
 for arch in ("i686", "x86_64"):
-    for name in ("kelvra", "floor", "reg_add"):
+    for name in ("kelvra", "remote", "floor", "reg_add"):
         t = times[arch, name]
         print(f"| {shown[arch]} | {labels[name]} | {min(t):.0f} | {statistics.median(t):.0f} |")
 print()
@@ -91,4 +98,7 @@ for arch in ("i686", "x86_64"):
     print(f"{shown[arch]}: Kelvra / floor = {min(k) / min(f):.2f} fastest, {pairs:.2f} median of rounds;"
           f" Kelvra / reg add x2 = {min(k) / min(r):.2f} fastest,"
           f" {statistics.median(a / b for a, b in zip(k, r)):.2f} median of rounds")
+    m = times[arch, "remote"]
+    print(f"{shown[arch]}: remote / local Kelvra = {min(m) / min(k):.2f} fastest,"
+          f" {statistics.median(a / b for a, b in zip(m, k)):.2f} median of rounds")
 PY

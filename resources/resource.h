@@ -36,6 +36,17 @@
 #define IDS_MEDIA_SENSE_NOT_CHANGED 17
 #define IDS_APIPA_NOT_CHANGED 18
 #define IDS_WINDOWS_NOT_SUPPORTED 19
+#define IDS_LIST_EMPTY 20
+#define IDS_LIST_PROGRESS 21
+#define IDS_LIST_FINISHED 22
+#define IDS_LIST_NOT_DONE 23
+#define IDS_CHILD_TIMED_OUT 24
+#define IDS_CHILD_NO_LINE 25
+
+/* The progress window of a list run, and its controls */
+#define IDD_PROGRESS 102
+#define IDC_PROGRESS_TEXT 1100
+#define IDC_PROGRESS_CLOSE 1101
 
 /* Icons */
 #define IDI_KELVRA 101

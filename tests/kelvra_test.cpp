@@ -1308,6 +1308,11 @@ TEST_F(KelvraTest, AConsoleGetsNoLine)
     /* A console is no file or pipe: a person at a prompt sees nothing new there, and the run
      * is as without the line. A console of the test's own, given to Kelvra as its output; the
      * test's own output goes where it went before. */
+#ifndef _WIN64
+    /* 32-bit Wine ends the test program's own output once it has given up its console: the
+     * check runs on the x86_64 build, from the same code. */
+    GTEST_SKIP() << "a new console takes 32-bit Wine's test output with it";
+#endif
     const DWORD standard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE before[3];
     for (int i = 0; i < 3; i++)
