@@ -270,6 +270,8 @@ static void RunChildren(HWND window)
         DWORD now;
         DWORD signalled;
 
+        /* What came for the window first: a wait wakes only for what comes after it. */
+        PumpProgressWindow(window);
         while (running < MAX_CHILDREN && next < list.count && !IsProgressWindowClosed())
         {
             if (!list.entries[next].valid)
@@ -297,8 +299,6 @@ static void RunChildren(HWND window)
         signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT);
         if (signalled < WAIT_OBJECT_0 + running)
             CollectChild(signalled - WAIT_OBJECT_0);
-        else if (signalled == WAIT_OBJECT_0 + running)
-            PumpProgressWindow(window);
 
         /* A child past its limit is given up, never killed: it may be inside a write on its
          * machine, and ending it there would leave that write's outcome unknown. Its line says
@@ -320,6 +320,23 @@ static void RunChildren(HWND window)
     WriteReadyLines(&written);
 }
 
+/* The run's own output is no child's: one that a child held open would keep a pipe that reads
+ * it open for as long as that child runs, however long the run gave it. Looked up rather than
+ * imported: Windows 95, 98 and Me lack the function, and Kelvra must still start there to say
+ * that it does not support them. */
+static void KeepStandardHandles(void)
+{
+    typedef BOOL(WINAPI * SetHandleInformationFunction)(HANDLE, DWORD, DWORD);
+    static const DWORD standard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    SetHandleInformationFunction setInformation =
+        (SetHandleInformationFunction)(void *)GetProcAddress(GetModuleHandleA("KERNEL32.DLL"),
+                                                             "SetHandleInformation");
+    DWORD i;
+
+    for (i = 0; setInformation != NULL && i < 3; i++)
+        setInformation(GetStdHandle(standard[i]), HANDLE_FLAG_INHERIT, 0);
+}
+
 int RunMachineList(BOOL *linesWritten)
 {
     char path[MAX_PATH];
@@ -328,11 +345,7 @@ int RunMachineList(BOOL *linesWritten)
     LONG result;
     DWORD i;
 
-    /* The run's own output is no child's: one that a child held open would keep a pipe
-     * reading it open for as long as that child runs, however long the run gave it. */
-    SetHandleInformation(GetStdHandle(STD_OUTPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(GetStdHandle(STD_INPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(GetStdHandle(STD_ERROR_HANDLE), HANDLE_FLAG_INHERIT, 0);
+    KeepStandardHandles();
     *linesWritten = 0;
 
     if (length == 0 || length >= MAX_PATH)
@@ -370,10 +383,12 @@ int RunMachineList(BOOL *linesWritten)
     if (AppState.autoQuit != 1)
         window = OpenProgressWindow();
     RunChildren(window);
+    /* The counts stay on show until the person closes the window; one who closed it early
+     * has seen enough. */
     if (window != NULL)
     {
-        ShowProgress(window, &counts, 1);
-        EnableWindow(GetDlgItem(window, IDC_PROGRESS_CLOSE), 1);
+        if (!IsProgressWindowClosed())
+            ShowProgress(window, &counts, 1);
         while (!IsProgressWindowClosed())
         {
             WaitMessage();

@@ -103,6 +103,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     (void)previousInstance;
     (void)showCommand;
+    listLinesWritten = 0;
     exitCode = Run(instance, commandLineTail);
     CloseTargetMachine();
     if (!listLinesWritten)

@@ -137,6 +137,13 @@ const struct
     {18, "APIPA could not be changed!"},
     {19, "The machine's Windows is not supported: Kelvra needs Windows 2000, XP or a later version "
          "of the NT family."},
+    {20, "The list names no machine."},
+    {21, "%u of %u machines done: %u changed, %u as asked, %u failed"},
+    {22, "All done, %u of %u machines: %u changed, %u as asked, %u failed"},
+    {23, "Not done: the run was closed before this machine's turn."},
+    {24, "No answer within the time limit. Kelvra's run for this machine was left running and may "
+         "still change it."},
+    {25, "Kelvra's run for this machine ended without a report line; the code is its exit code."},
 };
 
 /* A string-table entry loaded into a buffer far larger than any entry. */
@@ -182,7 +189,7 @@ TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
         EXPECT_NE(HRSRC(NULL), FindResourceExA(Module(), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
                                                LANGUAGE_STRINGS));
     }
-    for (UINT id : {0u, 20u, 21u, 101u})
+    for (UINT id : {0u, 26u, 27u, 101u})
         EXPECT_EQ("", LoadEntry(Module(), id)) << "entry " << id;
 }
 

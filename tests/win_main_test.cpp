@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "support/app_state_helpers.h"
 #include "support/dialog_helpers.h"
+#include "support/import_slot.h"
 #include "support/process_helpers.h"
 #include "support/registry_helpers.h"
 
@@ -117,34 +118,6 @@ extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp__Form
 extern "C" decltype(&RegConnectRegistryA)
     importedRegConnectRegistryA __asm__("__imp__RegConnectRegistryA@12");
 #endif
-
-/* Puts replacement into an import slot for as long as it lives. */
-template <typename Function>
-class ImportSlot
-{
-  public:
-    ImportSlot(Function &slot, Function replacement) : slot_(slot), original_(slot)
-    {
-        Set(replacement);
-    }
-    ~ImportSlot()
-    {
-        Set(original_);
-    }
-    ImportSlot(const ImportSlot &) = delete;
-    ImportSlot &operator=(const ImportSlot &) = delete;
-
-  private:
-    void Set(Function function)
-    {
-        DWORD old;
-        VirtualProtect(&slot_, sizeof(slot_), PAGE_READWRITE, &old);
-        slot_ = function;
-        VirtualProtect(&slot_, sizeof(slot_), old, &old);
-    }
-    Function &slot_;
-    Function original_;
-};
 
 /* What the fatal box was called with. */
 struct BoxCall

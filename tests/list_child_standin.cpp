@@ -1,0 +1,51 @@
+/* Stands in for the Kelvra.exe that a list run starts for each machine, in the tests of the
+ * list run: what it does comes from the machine's name, "<what>-<anything>":
+ *   sleep<ms>  waits ms, then writes "<name>,as asked,on,on,,alive <n>" and exits with 0, n
+ *              being how many stand-ins were alive when it started, itself included;
+ *   changed    writes "<name>,changed,off,on,," and exits with 1;
+ *   hang       waits ten minutes, and writes nothing;
+ *   crash      exits with 0xC0000005, writing nothing;
+ *   garbage    writes half a line and exits with 0. */
+#include <windows.h>
+
+#include <string>
+
+#include "app/command_line_tail.h"
+
+int main()
+{
+    std::string tail = CommandLineTail(GetCommandLineA());
+    size_t at = tail.find("/COMPUTER=");
+    std::string name = at == std::string::npos ? "" : tail.substr(at + 10);
+    name = name.substr(0, name.find(' '));
+    std::string what = name.substr(0, name.find('-'));
+
+    HANDLE alive = CreateSemaphoreA(NULL, 0, 100000, "kelvra-list-standins-alive");
+    LONG before = 0;
+    ReleaseSemaphore(alive, 1, &before);
+
+    std::string line;
+    int exitCode = 0;
+    if (what.rfind("sleep", 0) == 0)
+    {
+        Sleep(std::stoul(what.substr(5)));
+        line = name + ",as asked,on,on,,alive " + std::to_string(before + 1) + "\r\n";
+    }
+    else if (what == "changed")
+    {
+        line = name + ",changed,off,on,,\r\n";
+        exitCode = 1;
+    }
+    else if (what == "hang")
+        Sleep(600000);
+    else if (what == "crash")
+        exitCode = (int)0xC0000005;
+    else if (what == "garbage")
+        line = name + ",as ask";
+
+    WaitForSingleObject(alive, 0);
+    DWORD written;
+    if (!line.empty())
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), (DWORD)line.size(), &written, NULL);
+    return exitCode;
+}

@@ -1,0 +1,372 @@
+/*
+ * The list run in-process, /COMPUTER=@path through WinMain: its children are stand-ins
+ * (list_child_standin.exe) that wait, hang, crash or write what a test needs, put in place of
+ * Kelvra.exe through the import slot of CreateProcessA. Its standard output is a file here.
+ */
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/list_run.h"
+#include "resources/resource.h"
+#include "support/app_state_helpers.h"
+#include "support/dialog_helpers.h"
+#include "support/import_slot.h"
+#include "support/process_helpers.h"
+#include "support/registry_helpers.h"
+
+namespace
+{
+
+#ifdef _WIN64
+extern "C" decltype(&CreateProcessA) importedCreateProcessA __asm__("__imp_CreateProcessA");
+#else
+extern "C" decltype(&CreateProcessA) importedCreateProcessA __asm__("__imp__CreateProcessA@40");
+#endif
+
+decltype(&CreateProcessA) realCreateProcessA;
+std::vector<std::string> commandLines; /* as the run gave them */
+std::vector<HANDLE> standIns;          /* every stand-in started, to end them after the test */
+
+/* Starts the stand-in in place of the program that the command line names; a machine named
+ * "nostart-..." cannot be started, as a program that is not there. */
+BOOL WINAPI StartStandIn(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES process,
+                         LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags,
+                         LPVOID environment, LPCSTR directory, LPSTARTUPINFOA startup,
+                         LPPROCESS_INFORMATION information)
+{
+    std::string line = commandLine;
+    commandLines.push_back(line);
+    if (line.find("/COMPUTER=nostart") != std::string::npos)
+    {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    std::string replaced = "\"" + ProgramDirectory() + "\\list_child_standin.exe\"" +
+                           line.substr(line.find('"', 1) + 1);
+    BOOL started = realCreateProcessA(application, replaced.data(), process, thread, inherit, flags,
+                                      environment, directory, startup, information);
+    if (started)
+    {
+        HANDLE kept;
+        DuplicateHandle(GetCurrentProcess(), information->hProcess, GetCurrentProcess(), &kept, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS);
+        standIns.push_back(kept);
+    }
+    return started;
+}
+
+/* What a list run gave: its exit code, its lines, how long it took. */
+struct ListRun
+{
+    int exitCode;
+    std::vector<std::string> lines;
+    DWORD ms;
+};
+
+class ListRunTest : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        realCreateProcessA = importedCreateProcessA;
+        commandLines.clear();
+        CreateDirectoryA(folder_.c_str(), NULL);
+    }
+    void TearDown() override
+    {
+        for (HANDLE standIn : standIns)
+        {
+            TerminateProcess(standIn, 0);
+            CloseHandle(standIn);
+        }
+        standIns.clear();
+        UnregisterClassA("DlgClass", GetModuleHandleA(NULL));
+    }
+    /* The list file, its lines ended by CR LF. */
+    std::string WriteList(const std::vector<std::string> &names)
+    {
+        std::ofstream file(list_, std::ios::binary);
+        for (const std::string &name : names)
+            file << name << "\r\n";
+        return list_;
+    }
+    /* WinMain with this tail, its standard output a file, its children stand-ins. */
+    ListRun Run(const std::string &tail)
+    {
+        AppState = START_STATE;
+        UnregisterClassA("DlgClass", GetModuleHandleA(NULL));
+        HANDLE output = CreateFileA(report_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                                    CREATE_ALWAYS, 0, NULL);
+        EXPECT_NE(INVALID_HANDLE_VALUE, output);
+        HANDLE before = GetStdHandle(STD_OUTPUT_HANDLE);
+        SetStdHandle(STD_OUTPUT_HANDLE, output);
+        ListRun run;
+        DWORD start = GetTickCount();
+        {
+            ImportSlot slot(importedCreateProcessA, &StartStandIn);
+            run.exitCode = WinMain(GetModuleHandleA(NULL), NULL, const_cast<char *>(tail.c_str()),
+                                   SW_SHOWNORMAL);
+        }
+        run.ms = GetTickCount() - start;
+        SetStdHandle(STD_OUTPUT_HANDLE, before);
+        CloseHandle(output);
+        std::ifstream file(report_, std::ios::binary);
+        std::string content((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+        size_t at = 0;
+        for (size_t end; (end = content.find("\r\n", at)) != std::string::npos; at = end + 2)
+            run.lines.push_back(content.substr(at, end - at));
+        EXPECT_EQ(content.size(), at) << "the output ends inside a line";
+        return run;
+    }
+
+    const std::string folder_ = ProgramDirectory() + "\\list-run";
+    const std::string list_ = folder_ + "\\machines.txt";
+    const std::string report_ = folder_ + "\\report.txt";
+};
+
+/* Windows' text for an error as a line gives it: without its line break. */
+std::string LineText(DWORD error)
+{
+    std::string text = SystemErrorText(error);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+TEST_F(ListRunTest, RunsAtMost32AtOnceInTheListsOrderInAboutItsSlowestWave)
+{
+    /* 40 machines of 1.5 s each: one after another 60 s, 32 at once two waves. */
+    std::vector<std::string> names;
+    for (int i = 1; i <= 40; i++)
+        names.push_back("sleep1500-" + std::to_string(i));
+    WriteList(names);
+
+    ListRun run = Run("/COMPUTER=@" + list_ + " /APIPA=OFF /SAVE /QUIT /TIMEOUT=7");
+
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_EQ(names.size(), run.lines.size());
+    int most = 0;
+    for (size_t i = 0; i < names.size(); i++)
+    {
+        std::smatch alive;
+        ASSERT_TRUE(std::regex_match(run.lines[i], alive,
+                                     std::regex(names[i] + ",as asked,on,on,,alive ([0-9]+)")))
+            << run.lines[i];
+        most = std::max(most, std::stoi(alive[1]));
+    }
+    EXPECT_LE(most, MAX_CHILDREN) << "children alive at once";
+    EXPECT_GT(most, 8) << "children alive at once: hardly side by side";
+    EXPECT_LT(run.ms, Scaled(15000)) << "not about the slowest wave";
+    /* Every child gets the run's own options and /QUIT, and only its machine. */
+    ASSERT_EQ(names.size(), commandLines.size());
+    EXPECT_NE(std::string::npos,
+              commandLines[0].find(" /COMPUTER=sleep1500-1 /APIPA=OFF /SAVE /TIMEOUT=7 /QUIT"))
+        << commandLines[0];
+}
+
+TEST_F(ListRunTest, AChildThatFailsOrNeverEndsHasItsOwnLineAndTheOthersGoOn)
+{
+    WriteList({"hang-1", "sleep100-2", "changed-3", "crash-4", "garbage-5", "nostart-6", "bad name",
+               "sleep100-8"});
+
+    ListRun run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE /QUIT /TIMEOUT=1");
+
+    EXPECT_EQ(2, run.exitCode);
+    const std::string noLine = StringEntry(IDS_CHILD_NO_LINE);
+    const std::vector<std::string> want = {
+        "hang-1,failed,,,1460," + StringEntry(IDS_CHILD_TIMED_OUT),
+        "sleep100-2,as asked,on,on,,alive ",
+        "changed-3,changed,off,on,,",
+        "crash-4,failed,,,3221225477," + noLine,
+        "garbage-5,failed,,," + std::string(",") + noLine,
+        "nostart-6,failed,,,2," + LineText(ERROR_FILE_NOT_FOUND),
+        "bad name,failed,,,1210," + LineText(ERROR_INVALID_COMPUTERNAME),
+        "sleep100-8,as asked,on,on,,alive ",
+    };
+    ASSERT_EQ(want.size(), run.lines.size());
+    for (size_t i = 0; i < want.size(); i++)
+        EXPECT_EQ(want[i], run.lines[i].substr(0, want[i].size()));
+    /* The one that never ends is given up after its limit and a margin, and left running: it
+     * might be writing. */
+    EXPECT_GE(run.ms, (1 + CHILD_MARGIN_SECONDS) * 1000 - 100);
+    EXPECT_LT(run.ms, (1 + CHILD_MARGIN_SECONDS) * 1000 + Scaled(5000));
+    ASSERT_FALSE(standIns.empty());
+    EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(standIns[0], 0)) << "it was killed";
+}
+
+TEST_F(ListRunTest, AListThatCannotBeReadOrNamesNoMachineEndsTheRunAtOnce)
+{
+    const struct
+    {
+        const char *what;
+        std::vector<std::string> names; /* none: no file at all */
+        bool file;
+        std::string line;
+    } cases[] = {
+        {.what = "no such file",
+         .names = {},
+         .file = false,
+         .line = list_ + ",failed,,,2," + LineText(ERROR_FILE_NOT_FOUND)},
+        {.what = "an empty file",
+         .names = {},
+         .file = true,
+         .line = list_ + ",failed,,,," + StringEntry(IDS_LIST_EMPTY)},
+        {.what = "comments and blank lines",
+         .names = {"; the plant", "", "   ", "\t;pc042", ";"},
+         .file = true,
+         .line = list_ + ",failed,,,," + StringEntry(IDS_LIST_EMPTY)},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        DeleteFileA(list_.c_str());
+        if (c.file)
+            WriteList(c.names);
+        commandLines.clear();
+
+        ListRun run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE /QUIT");
+
+        EXPECT_EQ(2, run.exitCode);
+        EXPECT_EQ(std::vector<std::string>{c.line}, run.lines);
+        EXPECT_TRUE(commandLines.empty()) << "a child was started";
+    }
+}
+
+namespace
+{
+
+/* What the progress window showed, and when to press its Close button: at the first text
+ * (closeAtFirst) or at the one that says the run is over. */
+struct Watch
+{
+    HHOOK hook;
+    std::vector<std::string> texts;
+    bool closeAtFirst;
+    HWND window;
+    /* the window as it was at its first counts */
+    std::string caption;
+    HICON smallIcon, bigIcon;
+    LOGFONTA font;
+};
+Watch watch;
+
+LRESULT CALLBACK WatchProgress(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *message = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && message->message == WM_SETTEXT &&
+        GetDlgCtrlID(message->hwnd) == IDC_PROGRESS_TEXT)
+    {
+        std::string text = (const char *)message->lParam;
+        watch.texts.push_back(text);
+        watch.window = GetParent(message->hwnd);
+        if (watch.texts.size() == 1)
+        {
+            watch.caption = WindowText(watch.window);
+            watch.smallIcon = (HICON)SendMessageA(watch.window, WM_GETICON, ICON_SMALL, 0);
+            watch.bigIcon = (HICON)SendMessageA(watch.window, WM_GETICON, ICON_BIG, 0);
+            GetObjectA((HFONT)SendMessageA(watch.window, WM_GETFONT, 0, 0), sizeof(watch.font),
+                       &watch.font);
+        }
+        if (watch.closeAtFirst ? watch.texts.size() == 1 : text.rfind("All done", 0) == 0)
+            PostMessageA(watch.window, WM_COMMAND, IDC_PROGRESS_CLOSE, 0);
+    }
+    return CallNextHookEx(watch.hook, code, wParam, lParam);
+}
+
+/* A window that is still open after this long is closed, and the test fails. */
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD)
+{
+    ADD_FAILURE() << "the progress window was still open after " << Scaled(60000) / 1000 << " s";
+    if (watch.window != NULL)
+        PostMessageA(watch.window, WM_COMMAND, IDC_PROGRESS_CLOSE, 0);
+}
+
+} // namespace
+
+TEST_F(ListRunTest, WithoutQuitAWindowCountsTheMachinesAndCloseStopsTheRun)
+{
+    const struct
+    {
+        const char *what;
+        int machines; /* "sleep300-<n>", but the second "changed-2" and the third "crash-3" */
+        bool closeAtFirst;
+        int exitCode;
+        std::string firstText, lastText;
+        int notDone;
+    } cases[] = {
+        {.what = "closed when all are done",
+         .machines = 5,
+         .closeAtFirst = false,
+         .exitCode = 2,
+         .firstText = "0 of 5 machines done: 0 changed, 0 as asked, 0 failed",
+         .lastText = "All done, 5 of 5 machines: 1 changed, 3 as asked, 1 failed",
+         .notDone = 0},
+        {.what = "closed at once",
+         .machines = 40,
+         .closeAtFirst = true,
+         .exitCode = 2,
+         .firstText = "0 of 40 machines done: 0 changed, 0 as asked, 0 failed",
+         .lastText = "32 of 40 machines done: 1 changed, 30 as asked, 1 failed",
+         .notDone = 8},
+    };
+    LOGFONTA settingsFont = {};
+    {
+        TemplateDialog settings(PlainDialogProc);
+        GetObjectA((HFONT)SendMessageA(settings.Handle(), WM_GETFONT, 0, 0), sizeof(settingsFont),
+                   &settingsFont);
+    }
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> names;
+        for (int i = 1; i <= c.machines; i++)
+            names.push_back(i == 2   ? "changed-2"
+                            : i == 3 ? "crash-3"
+                                     : "sleep300-" + std::to_string(i));
+        WriteList(names);
+        watch = {.hook =
+                     SetWindowsHookExA(WH_CALLWNDPROC, WatchProgress, NULL, GetCurrentThreadId()),
+                 .texts = {},
+                 .closeAtFirst = c.closeAtFirst,
+                 .window = NULL,
+                 .caption = "",
+                 .smallIcon = NULL,
+                 .bigIcon = NULL,
+                 .font = {}};
+        UINT_PTR giveUp = SetTimer(NULL, 0, Scaled(60000), GiveUp);
+
+        ListRun run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE");
+
+        KillTimer(NULL, giveUp);
+        UnhookWindowsHookEx(watch.hook);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        ASSERT_FALSE(watch.texts.empty()) << "no window, or no counts in it";
+        EXPECT_EQ(c.firstText, watch.texts.front());
+        EXPECT_EQ(c.lastText, watch.texts.back());
+        EXPECT_FALSE(IsWindow(watch.window)) << "the window is left open";
+        /* Kelvra's own: its caption, its icon, the settings dialog's font. */
+        EXPECT_EQ("Kelvra", watch.caption);
+        EXPECT_NE(HICON(NULL), watch.smallIcon);
+        EXPECT_NE(HICON(NULL), watch.bigIcon);
+        EXPECT_STREQ(settingsFont.lfFaceName, watch.font.lfFaceName);
+        EXPECT_EQ(settingsFont.lfHeight, watch.font.lfHeight);
+        ASSERT_EQ(names.size(), run.lines.size());
+        for (int i = 0; i < c.machines; i++)
+        {
+            bool done = i < c.machines - c.notDone;
+            EXPECT_EQ(done, run.lines[i].find(StringEntry(IDS_LIST_NOT_DONE)) == std::string::npos)
+                << run.lines[i];
+        }
+    }
+}
