@@ -25,20 +25,21 @@ struct Requests
     std::string computer = ""; /* as recorded; "" for this machine */
     BOOL refused = 0;          /* a machine named in a form that names none */
     DWORD timeout = 30;        /* seconds */
+    BOOL list = 0;             /* computer is the path of a list of machines */
 };
 
 std::ostream &operator<<(std::ostream &out, const Requests &r)
 {
     return out << "{" << r.mediaSense << ", " << r.apipa << ", " << r.save << ", " << r.quit
                << ", \"" << r.computer << "\", refused " << r.refused << ", timeout " << r.timeout
-               << "}";
+               << ", list " << r.list << "}";
 }
 
 bool operator==(const Requests &a, const Requests &b)
 {
     return a.mediaSense == b.mediaSense && a.apipa == b.apipa && a.save == b.save &&
            a.quit == b.quit && a.computer == b.computer && a.refused == b.refused &&
-           a.timeout == b.timeout;
+           a.timeout == b.timeout && a.list == b.list;
 }
 
 Requests ParsedRequests(const char *tail)
@@ -51,6 +52,7 @@ Requests ParsedRequests(const char *tail)
     AppState.computerNameLength = 0;
     AppState.computerNameRefused = 0;
     AppState.timeoutSeconds = 30;
+    AppState.machineListRun = 0;
     ParseCommandLine(tail);
     std::string computer;
     if (AppState.computerName != NULL)
@@ -66,7 +68,8 @@ Requests ParsedRequests(const char *tail)
             .quit = AppState.autoQuit,
             .computer = computer,
             .refused = AppState.computerNameRefused,
-            .timeout = AppState.timeoutSeconds};
+            .timeout = AppState.timeoutSeconds,
+            .list = AppState.machineListRun};
 }
 
 } // namespace
@@ -161,6 +164,17 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         /* inside a word it is no attempt at a name */
         {"/MEDIASENSE=OFF xCOMPUTER", {.mediaSense = 1}},
         {"/HELPCOMPUTER", {}},
+        /* a list of machines, by the path of its file: quoted, it may hold blanks */
+        {"/COMPUTER=@machines.txt /SAVE", {.save = 1, .computer = "machines.txt", .list = 1}},
+        {"/COMPUTER=@\\\\server\\share\\m.txt",
+         {.computer = "\\\\server\\share\\m.txt", .list = 1}},
+        {"/COMPUTER=@\"C:\\Kelvra lists\\plant.txt\" /QUIT",
+         {.quit = 1, .computer = "C:\\Kelvra lists\\plant.txt", .list = 1}},
+        {"/COMPUTER=@", {.refused = 1}},
+        {"/COMPUTER=@\"\"", {.refused = 1}},
+        {"/COMPUTER=@m.txt /COMPUTER=pc042", {.computer = "pc042"}},
+        {"/COMPUTER=pc042 /COMPUTER=@m.txt", {.computer = "m.txt", .list = 1}},
+        {"/COMPUTER=@m.txt /COMPUTER=", {.refused = 1}},
         /* the time limit for another machine: 1 to 3600 seconds; anything else keeps it */
         {"/TIMEOUT=5", {.timeout = 5}},
         {"/timeout=1", {.timeout = 1}},

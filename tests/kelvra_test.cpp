@@ -1303,6 +1303,115 @@ TEST_F(KelvraTest, EveryRunWritesOneLineToAFileOrAPipe)
     }
 }
 
+TEST_F(KelvraTest, AListOfMachinesGivesOneLinePerMachineInItsOrder)
+{
+    /* Under Wine's cmd, into a file. Wine reaches only this machine, by its name, whatever its
+     * letter case; any other name answers nowhere (53) at once. Each machine is a child
+     * Kelvra.exe; the time limit leaves room for starts that are slow where emulated. */
+    const std::string own = ComputerName();
+    std::string lower = own;
+    for (char &c : lower)
+        c = (char)tolower((unsigned char)c);
+    const std::string unreachable = ",failed,,,53," + ReportedText(ERROR_BAD_NETPATH);
+    const std::string many = [&]
+    {
+        std::string list = own + "\r\n";
+        for (int i = 2; i <= 100; i++)
+            list += "no-such-" + std::to_string(i) + (i % 2 ? "\n" : "\r\n");
+        return list;
+    }();
+    const struct Case
+    {
+        const char *what;
+        std::string list; /* the file's content; "none": no file */
+        DWORD mediaSense;
+        DWORD exitCode;
+        std::vector<std::string> lines;
+        DWORD mediaSenseAfter;
+    } cases[] = {
+        {.what = "spellings of one machine, comments, blanks, a name too long, a duplicate",
+         .list = "  \\\\" + own + "  \r\n; the plant\r\n\r\n" + lower + "\r\nNO-SUCH-PC\r\n\t" +
+                 own + "\t\r\n" + std::string(300, 'n') + "\r\nno-such-2\r\nno-such-pc\r\n",
+         .mediaSense = 0,
+         .exitCode = 2,
+         .lines = {own + ",changed,off,on,,", "NO-SUCH-PC" + unreachable,
+                   ",failed,,,1210," + ReportedText(ERROR_INVALID_COMPUTERNAME),
+                   "no-such-2" + unreachable},
+         .mediaSenseAfter = 1},
+        {.what = "this machine alone, as asked",
+         .list = own + "\n",
+         .mediaSense = 1,
+         .exitCode = 0,
+         .lines = {own + ",as asked,off,on,,"},
+         .mediaSenseAfter = 1},
+        {.what = "no such list",
+         .list = "none",
+         .mediaSense = 0,
+         .exitCode = 2,
+         .lines = {"machines.txt,failed,,,2," + ReportedText(ERROR_FILE_NOT_FOUND)},
+         .mediaSenseAfter = 0},
+        {.what = "an empty list",
+         .list = "",
+         .mediaSense = 0,
+         .exitCode = 2,
+         .lines = {"machines.txt,failed,,,," + StringEntry(IDS_LIST_EMPTY)},
+         .mediaSenseAfter = 0},
+        {.what = "nothing but comments",
+         .list = "; " + own + "\r\n;\r\n\r\n",
+         .mediaSense = 0,
+         .exitCode = 2,
+         .lines = {"machines.txt,failed,,,," + StringEntry(IDS_LIST_EMPTY)},
+         .mediaSenseAfter = 0},
+        {.what = "100 machines",
+         .list = many,
+         .mediaSense = 0,
+         .exitCode = 2,
+         .lines = {},
+         .mediaSenseAfter = 1},
+    };
+    const std::string folder = ProgramDirectory() + "\\list-run-black-box";
+    CreateDirectoryA(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        DeleteFileA((folder + "\\machines.txt").c_str());
+        DeleteFileA((folder + "\\report.txt").c_str());
+        if (c.list != "none")
+        {
+            std::ofstream file(folder + "\\machines.txt", std::ios::binary);
+            file << c.list;
+        }
+        Prepare(KEY_NORMAL, c.mediaSense, ABSENT);
+
+        DWORD exitCode = RunProcess("cmd.exe /c \"cd /d \"" + folder +
+                                        "\" && Kelvra.exe /COMPUTER=@machines.txt /MEDIASENSE=OFF"
+                                        " /SAVE /QUIT /TIMEOUT=120 >report.txt\"",
+                                    Scaled(120000));
+
+        EXPECT_EQ(c.exitCode, exitCode);
+        std::ifstream file(folder + "\\report.txt", std::ios::binary);
+        std::string report((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+        std::vector<std::string> lines;
+        size_t at = 0;
+        for (size_t end; (end = report.find("\r\n", at)) != std::string::npos; at = end + 2)
+            lines.push_back(report.substr(at, end - at));
+        EXPECT_EQ(report.size(), at) << "the report ends inside a line";
+        if (c.list == many)
+        {
+            /* Each line whole, none torn or mixed with another, in the list's order. */
+            ASSERT_EQ(100u, lines.size());
+            EXPECT_EQ(own + ",changed,off,on,,", lines[0]);
+            for (int i = 2; i <= 100; i++)
+                EXPECT_EQ("no-such-" + std::to_string(i) + unreachable, lines[i - 1]);
+        }
+        else
+            EXPECT_EQ(c.lines, lines);
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+    }
+}
+
 TEST_F(KelvraTest, AConsoleGetsNoLine)
 {
     /* A console is no file or pipe: a person at a prompt sees nothing new there, and the run
@@ -1424,12 +1533,13 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
     const std::string restartOwn = "-r -m \\\\" + own + " -t 60 -c \"Network settings changed\"";
     const std::string unreachable = "NO-SUCH-PC,failed,,,53," + ReportedText(ERROR_BAD_NETPATH);
     const std::string started = ";fleet.cmd started ";
+    const std::string restarts = "restarts.log";
     enum Fault
     {
         NONE,
         NO_KELVRA,        /* Kelvra.exe is not where the script looks */
         SHUTDOWN_FAILS,   /* the restart cannot be made */
-        LOG_NOT_WRITABLE, /* kelvra.log is a folder */
+        LOG_NOT_WRITABLE, /* fleet.cmd's restarts.log is a folder */
     };
     const struct Case
     {
@@ -1437,8 +1547,10 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
         KeyState key;
         DWORD mediaSense;
         Fault fault;
-        /* kelvra.log's lines; those of job.cmd each after its date and time, those of
-         * fleet.cmd after the line that says when it started */
+        /* fleet.cmd's report.csv */
+        std::vector<std::string> report = {};
+        /* the log's lines: job.cmd's kelvra.log, each after its date and time; fleet.cmd's
+         * restarts.log, after the line that says when it started */
         std::vector<std::string> log;
         std::vector<std::string> shutdowns;
         DWORD mediaSenseAfter;
@@ -1472,50 +1584,55 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
          .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 0},
-        /* the machines: this one by its name, one given as \\NAME that answers nowhere, a
-         * comment, a blank line; Kelvra's line for each, and a restart only after "changed",
-         * logged once it has run */
+        /* the machines, in one list run: this one by its name, one given as \\NAME that
+         * answers nowhere, a comment, a blank line; Kelvra's report, and a restart only after
+         * "changed", logged once it has run */
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
          .fault = NONE,
-         .log = {own + ",changed,off,on,,", own + ",restarting in 60 s,,,,", unreachable},
+         .report = {own + ",changed,off,on,,", unreachable},
+         .log = {own + ",restarting in 60 s"},
          .shutdowns = {restartOwn},
          .mediaSenseAfter = 1},
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 1,
          .fault = NONE,
-         .log = {own + ",as asked,off,on,,", unreachable},
+         .report = {own + ",as asked,off,on,,", unreachable},
+         .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 1},
         {.script = "fleet.cmd",
          .key = KEY_DENIED,
          .mediaSense = 0,
          .fault = NONE,
-         .log = {own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED), unreachable},
+         .report = {own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED), unreachable},
+         .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 0},
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
          .fault = SHUTDOWN_FAILS,
-         .log = {own + ",changed,off,on,,", own + ",restart failed,,,53,", unreachable},
+         .report = {own + ",changed,off,on,,", unreachable},
+         .log = {own + ",restart failed,53"},
          .shutdowns = {restartOwn},
          .mediaSenseAfter = 1},
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
          .fault = NO_KELVRA,
-         .log = {own + ",failed,,,9009,Kelvra.exe did not run",
-                 "NO-SUCH-PC,failed,,,9009,Kelvra.exe did not run"},
+         .report = {},
+         .log = {"Kelvra.exe did not run: code 9009"},
          .shutdowns = {},
          .mediaSenseAfter = 0},
-        /* a log it cannot write: it stops before the first machine */
+        /* a log it cannot write: it stops before Kelvra runs */
         {.script = "fleet.cmd",
          .key = KEY_NORMAL,
          .mediaSense = 0,
          .fault = LOG_NOT_WRITABLE,
+         .report = {},
          .log = {},
          .shutdowns = {},
          .mediaSenseAfter = 0},
@@ -1557,9 +1674,9 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
         ASSERT_NE(scripts.end(), found) << "README.md no longer shows " << c.script;
         for (const char *file :
              {"Kelvra.exe", "shutdown.exe", "shutdown.log", "shutdown.fail", "kelvra.log",
-              "kelvra.tmp", "machines.txt", "startup.cmd", "fleet.cmd", "job.cmd"})
+              "restarts.log", "report.csv", "machines.txt", "startup.cmd", "fleet.cmd", "job.cmd"})
             DeleteFileA((folder + "\\" + file).c_str());
-        RemoveDirectoryA((folder + "\\kelvra.log").c_str());
+        RemoveDirectoryA((folder + "\\restarts.log").c_str());
         CreateDirectoryA(folder.c_str(), NULL);
         if (c.fault != NO_KELVRA)
         {
@@ -1571,7 +1688,7 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
             std::ofstream(folder + "\\shutdown.fail");
         if (c.fault == LOG_NOT_WRITABLE)
         {
-            ASSERT_TRUE(CreateDirectoryA((folder + "\\kelvra.log").c_str(), NULL));
+            ASSERT_TRUE(CreateDirectoryA((folder + "\\" + restarts).c_str(), NULL));
         }
         {
             std::ofstream file(folder + "\\" + c.script, std::ios::binary);
@@ -1584,13 +1701,18 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
 
         RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && " + c.script + "\"", 60000);
 
-        std::vector<std::string> logged = lines(folder + "\\kelvra.log");
-        if (c.script == "fleet.cmd" && c.fault != LOG_NOT_WRITABLE)
+        std::vector<std::string> logged =
+            lines(folder + "\\" + (c.script == "fleet.cmd" ? restarts : "kelvra.log"));
+        if (c.script == "fleet.cmd")
         {
-            ASSERT_FALSE(logged.empty()) << "kelvra.log is empty";
-            EXPECT_EQ(started, logged[0].substr(0, started.size()));
-            logged.erase(logged.begin());
-            EXPECT_EQ(c.log, logged) << "kelvra.log";
+            EXPECT_EQ(c.report, lines(folder + "\\report.csv")) << "report.csv";
+            if (c.fault != LOG_NOT_WRITABLE)
+            {
+                ASSERT_FALSE(logged.empty()) << "restarts.log is empty";
+                EXPECT_EQ(started, logged[0].substr(0, started.size()));
+                logged.erase(logged.begin());
+            }
+            EXPECT_EQ(c.log, logged) << "restarts.log";
         }
         else if (c.script == "job.cmd")
         {
@@ -1610,5 +1732,5 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
         EXPECT_EQ(c.shutdowns, lines(folder + "\\shutdown.log"));
         EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
     }
-    RemoveDirectoryA((folder + "\\kelvra.log").c_str());
+    RemoveDirectoryA((folder + "\\" + restarts).c_str());
 }
