@@ -268,7 +268,6 @@ static void RunChildren(HWND window)
     {
         DWORD wait = ChildLimit();
         DWORD now;
-        DWORD signalled;
 
         /* What came for the window first: a wait wakes only for what comes after it. */
         PumpProgressWindow(window);
@@ -296,9 +295,16 @@ static void RunChildren(HWND window)
             if (left < wait)
                 wait = left;
         }
-        signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT);
-        if (signalled < WAIT_OBJECT_0 + running)
-            CollectChild(signalled - WAIT_OBJECT_0);
+        MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT);
+
+        /* Every child that has ended, not only the one the wait names: it names the first in
+         * the array, and one further on could wait behind ever new ones, until its limit
+         * passed although it had ended. */
+        for (i = running; i > 0; i--)
+        {
+            if (WaitForSingleObject(children[i - 1].process, 0) == WAIT_OBJECT_0)
+                CollectChild(i - 1);
+        }
 
         /* A child past its limit is given up, never killed: it may be inside a write on its
          * machine, and ending it there would leave that write's outcome unknown. Its line says

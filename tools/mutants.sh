@@ -61,13 +61,21 @@ all#app/command_line.cpp#s/else if \(IsMisspeltComputer\(cursor\)\)\n\s+RefuseCo
 all#app/command_line.cpp#s/MatchKeyword\("-COMPUTER", cursor\) \|\|//#-COMPUTER=name ignored, so the run works on this machine
 all#app/command_line.cpp#s/if \(text\[0\] == .".\)/if (0)/#quotes around a name kept in it
 all#app/report_line.cpp#s/field\[i\] == .,. \|\| //#a field with a comma not quoted
-all#app/report_line.cpp#s/if \(AppState.runFailed\)\n        AppendText\(\&line, ",failed,"\);\n    else if \(AppState.valueWritten\)/if (AppState.valueWritten)\n        AppendText(\&line, ",changed,");\n    else if (AppState.runFailed)/#a write that succeeded hides a failure beside it
+all#app/report_line.cpp#s/if \(AppState.runFailed\)\n(\s+)outcome = OUTCOME_FAILED;\n(\s+)else if \(AppState.valueWritten\)\n(\s+)outcome = OUTCOME_CHANGED;/if (AppState.valueWritten)\n${1}outcome = OUTCOME_CHANGED;\n${2}else if (AppState.runFailed)\n${3}outcome = OUTCOME_FAILED;/#a write that succeeded hides a failure beside it
 all#app/report_line.cpp#s/if \(type != FILE_TYPE_DISK \&\& type != FILE_TYPE_PIPE\)/if (type == FILE_TYPE_UNKNOWN)/#the line written to a console
 all#app/report_line.cpp#s/while \(length > 0 \&\&\n\s+\(field/while (0 \&\& (field/#the system text keeps its line break
 all#app/win_main.cpp#s/RecordFailureText\(IDS_WINDOWS_NOT_SUPPORTED\);\n\s+AppState.exitCode = 2;/RecordFailureText(IDS_WINDOWS_NOT_SUPPORTED);/#a target that is not supported exits 0, "as asked"
 all#app/win_main.cpp#s/return AppState.computerName != NULL \? 2 : 0;/return 0;/#another machine exits 0 when the class cannot be registered
 all#dialog/settings_dialog.cpp#s/RecordFailure\(result\);\n    return 0;/return 0;/#a local read that could not be made reported as read
-all#store/parameter_store.cpp#s/RecordFailure\(result\);\n        return 0;\n    \}\n    result = RegSetValueExA/FormatErrorText(result);\n        return 0;\n    }\n    result = RegSetValueExA/#a key that cannot be opened for a write not reported as a failure'
+all#store/parameter_store.cpp#s/RecordFailure\(result\);\n        return 0;\n    \}\n    result = RegSetValueExA/FormatErrorText(result);\n        return 0;\n    }\n    result = RegSetValueExA/#a key that cannot be opened for a write not reported as a failure
+all#app/list_run.h#s/define MAX_CHILDREN 32/define MAX_CHILDREN 48/#more than 32 children at once
+all#app/list_run.cpp#s/while \(\*written < list.count \&\& results\[\*written\].outcome != NOT_ENDED\)/while (*written < list.count)/#lines written before they are known
+all#app/list_run.cpp#s/(KeepFailure\(children\[i - 1\].entry, ERROR_TIMEOUT, IDS_CHILD_TIMED_OUT\);)/$1\n                TerminateProcess(children[i - 1].process, 1);/#a child past its limit killed, though it may be writing
+all#app/list_run.cpp#s/if \(now - children\[i - 1\].started >= ChildLimit\(\)\)/if (0)/#the list run waits without end for a child
+all#app/list_run.cpp#s/ \&\& !IsProgressWindowClosed\(\)\)/)/#closing the window does not stop the run
+all#app/list_run.cpp#s/if \(!list.entries\[next\].valid\)/if (0)/#a line that names no machine given to a child
+all#app/list_run.cpp#s/MsgWaitForMultipleObjects\(running, handles, FALSE, wait, QS_ALLINPUT\);/{ DWORD signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT); if (signalled < WAIT_OBJECT_0 + running) CollectChild(signalled - WAIT_OBJECT_0); } if (0)/#only the first ended child taken per wait, the others reported late
+all#app/machine_list.cpp#s/if \(IsSameName\(\&list->entries\[i\], start, length\)\)\n\s+return;//#a machine named twice worked on twice'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
