@@ -1313,10 +1313,12 @@ TEST_F(KelvraTest, AListOfMachinesGivesOneLinePerMachineInItsOrder)
     for (char &c : lower)
         c = (char)tolower((unsigned char)c);
     const std::string unreachable = ",failed,,,53," + ReportedText(ERROR_BAD_NETPATH);
+    /* 100 machines; where emulated, 40 (each start takes seconds there, one after another) */
+    const int count = Scaled(1000) > 1000 ? 40 : 100;
     const std::string many = [&]
     {
         std::string list = own + "\r\n";
-        for (int i = 2; i <= 100; i++)
+        for (int i = 2; i <= count; i++)
             list += "no-such-" + std::to_string(i) + (i % 2 ? "\n" : "\r\n");
         return list;
     }();
@@ -1362,7 +1364,7 @@ TEST_F(KelvraTest, AListOfMachinesGivesOneLinePerMachineInItsOrder)
          .exitCode = 2,
          .lines = {"machines.txt,failed,,,," + StringEntry(IDS_LIST_EMPTY)},
          .mediaSenseAfter = 0},
-        {.what = "100 machines",
+        {.what = "many machines",
          .list = many,
          .mediaSense = 0,
          .exitCode = 2,
@@ -1401,9 +1403,9 @@ TEST_F(KelvraTest, AListOfMachinesGivesOneLinePerMachineInItsOrder)
         if (c.list == many)
         {
             /* Each line whole, none torn or mixed with another, in the list's order. */
-            ASSERT_EQ(100u, lines.size());
+            ASSERT_EQ(size_t(count), lines.size());
             EXPECT_EQ(own + ",changed,off,on,,", lines[0]);
-            for (int i = 2; i <= 100; i++)
+            for (int i = 2; i <= count; i++)
                 EXPECT_EQ("no-such-" + std::to_string(i) + unreachable, lines[i - 1]);
         }
         else
@@ -1412,16 +1414,14 @@ TEST_F(KelvraTest, AListOfMachinesGivesOneLinePerMachineInItsOrder)
     }
 }
 
+/* 32-bit Wine ends the test program's own output once it has given up its console: the check
+ * runs on the x86_64 build, from the same code. */
+#ifdef _WIN64
 TEST_F(KelvraTest, AConsoleGetsNoLine)
 {
     /* A console is no file or pipe: a person at a prompt sees nothing new there, and the run
      * is as without the line. A console of the test's own, given to Kelvra as its output; the
      * test's own output goes where it went before. */
-#ifndef _WIN64
-    /* 32-bit Wine ends the test program's own output once it has given up its console: the
-     * check runs on the x86_64 build, from the same code. */
-    GTEST_SKIP() << "a new console takes 32-bit Wine's test output with it";
-#endif
     const DWORD standard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE before[3];
     for (int i = 0; i < 3; i++)
@@ -1467,6 +1467,8 @@ TEST_F(KelvraTest, AConsoleGetsNoLine)
     EXPECT_EQ(1u, exitCode);
     EXPECT_EQ(1u, Stored(MEDIA_SENSE_NAME));
 }
+
+#endif
 
 TEST_F(KelvraTest, AnotherMachinesDialogNamesItInItsTitle)
 {
