@@ -1626,7 +1626,7 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
          .mediaSense = 0,
          .fault = NO_KELVRA,
          .report = {},
-         .log = {"Kelvra.exe did not run: code 9009"},
+         .log = {"Kelvra.exe not run: code 9009"},
          .shutdowns = {},
          .mediaSenseAfter = 0},
         /* a log it cannot write: it stops before Kelvra runs */
