@@ -1092,13 +1092,10 @@ std::string CsvField(const std::string &field)
     return quoted + "\"";
 }
 
-/* Windows' text for an error as the report line gives it: without its closing line break. */
+/* Windows' text for an error as the report line gives it, quoted where CSV quotes it. */
 std::string ReportedText(DWORD error)
 {
-    std::string text = SystemErrorText(error);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return CsvField(text);
+    return CsvField(SystemErrorLine(error));
 }
 
 TEST_F(KelvraTest, EveryRunWritesOneLineToAFileOrAPipe)

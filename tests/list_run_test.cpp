@@ -143,15 +143,6 @@ std::string Timeout(DWORD seconds)
     return " /TIMEOUT=" + std::to_string(Scaled(seconds * 1000) / 1000);
 }
 
-/* Windows' text for an error as a line gives it: without its line break. */
-std::string LineText(DWORD error)
-{
-    std::string text = SystemErrorText(error);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 } // namespace
 
 TEST_F(ListRunTest, RunsAtMost32AtOnceInTheListsOrderInAboutItsSlowestWave)
@@ -229,8 +220,8 @@ TEST_F(ListRunTest, AChildThatFailsOrNeverEndsHasItsOwnLineAndTheOthersGoOn)
         "changed-3,changed,off,on,,",
         "crash-4,failed,,,3221225477," + noLine,
         "garbage-5,failed,,," + std::string(",") + noLine,
-        "nostart-6,failed,,,2," + LineText(ERROR_FILE_NOT_FOUND),
-        "bad name,failed,,,1210," + LineText(ERROR_INVALID_COMPUTERNAME),
+        "nostart-6,failed,,,2," + SystemErrorLine(ERROR_FILE_NOT_FOUND),
+        "bad name,failed,,,1210," + SystemErrorLine(ERROR_INVALID_COMPUTERNAME),
         "sleep100-8,as asked,on,on,,alive ",
     };
     ASSERT_EQ(want.size(), run.lines.size());
@@ -256,7 +247,7 @@ TEST_F(ListRunTest, AListThatCannotBeReadOrNamesNoMachineEndsTheRunAtOnce)
         {.what = "no such file",
          .names = {},
          .file = false,
-         .line = list_ + ",failed,,,2," + LineText(ERROR_FILE_NOT_FOUND)},
+         .line = list_ + ",failed,,,2," + SystemErrorLine(ERROR_FILE_NOT_FOUND)},
         {.what = "an empty file",
          .names = {},
          .file = true,

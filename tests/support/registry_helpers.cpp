@@ -241,3 +241,11 @@ std::string SystemErrorText(DWORD error)
                    sizeof(text), NULL);
     return text;
 }
+
+std::string SystemErrorLine(DWORD error)
+{
+    std::string text = SystemErrorText(error);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}

@@ -86,4 +86,7 @@ class SavedKey
 /* The system's text for an error code: the oracle for AppState.messageText. */
 std::string SystemErrorText(DWORD error);
 
+/* The same text as Kelvra's report line gives it: without the line break that ends it. */
+std::string SystemErrorLine(DWORD error);
+
 #endif
