@@ -2,6 +2,10 @@
 
 #include "app/app_state.h"
 
+/* Where the adapters of this machine are read to; another machine's are read to a record of
+ * their own (app/target_machine.cpp). Zero data: it costs the file nothing. */
+static AdapterSettings adapterSettingsRead;
+
 /* Initialized data, so these values are in place before any code runs: zero but for the two
  * requests, the local registry, the time limit and the two unknown states. */
 AppStateRecord AppState = {
@@ -29,6 +33,7 @@ AppStateRecord AppState = {
     STATE_UNKNOWN,           /* mediaSenseOn */
     STATE_UNKNOWN,           /* apipaOn */
     0,                       /* machineListRun */
+    &adapterSettingsRead,    /* adapterSettings */
 };
 
 void FormatErrorText(DWORD errorCode)

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "store/adapter_settings.h"
+
 /* A requested state that the command line did not give. */
 #define NOT_REQUESTED (-1)
 
@@ -54,6 +56,9 @@ struct AppStateRecord
     /* /COMPUTER=@path: computerName and computerNameLength hold the path of a list of
      * machines, each of which a child process works on. */
     BOOL machineListRun;
+    /* The adapters with an APIPA setting of their own on the machine worked on, as read with
+     * the two values; none until then. */
+    AdapterSettings *adapterSettings;
 };
 
 extern AppStateRecord AppState;

@@ -75,7 +75,7 @@ static void KeepFailure(DWORD entry, DWORD code, UINT stringId)
         FormatErrorText(code);
     KeepLine(entry, line,
              FormatReportLine(line, machine->name, machine->length, OUTCOME_FAILED, STATE_UNKNOWN,
-                              STATE_UNKNOWN, code, AppState.messageText),
+                              STATE_UNKNOWN, 0, code, AppState.messageText),
              ENDED_FAILED);
 }
 

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/report_line.h"
 #include "app/target_machine.h"
+#include "store/adapter_settings.h"
 
 /* The line, as it is built. */
 struct LineBuilder
@@ -79,7 +80,8 @@ static void AppendNumber(LineBuilder *line, DWORD number)
 }
 
 DWORD FormatReportLine(char *text, const char *machine, DWORD machineLength, const char *outcome,
-                       LONG mediaSenseOn, LONG apipaOn, DWORD code, const char *reason)
+                       LONG mediaSenseOn, LONG apipaOn, DWORD apipaApart, DWORD code,
+                       const char *reason)
 {
     LineBuilder line = {text, 0};
 
@@ -92,6 +94,15 @@ DWORD FormatReportLine(char *text, const char *machine, DWORD machineLength, con
     AppendState(&line, mediaSenseOn);
     AppendText(&line, ",");
     AppendState(&line, apipaOn);
+    if (apipaApart != 0 && apipaOn != STATE_UNKNOWN)
+    {
+        /* "on (off on 2 adapters)": the first word stays the state in Parameters. */
+        AppendText(&line, " (");
+        AppendState(&line, !apipaOn);
+        AppendText(&line, " on ");
+        AppendNumber(&line, apipaApart);
+        AppendText(&line, apipaApart == 1 ? " adapter)" : " adapters)");
+    }
     AppendText(&line, ",");
     if (code != 0)
         AppendNumber(&line, code);
@@ -123,6 +134,7 @@ DWORD BuildReportLine(char *text)
     else if (AppState.valueWritten)
         outcome = OUTCOME_CHANGED;
     return FormatReportLine(text, machine, length, outcome, AppState.mediaSenseOn, AppState.apipaOn,
+                            CountAdaptersApart(AppState.adapterSettings, AppState.apipaOn),
                             AppState.runFailed ? AppState.failureCode : 0,
                             AppState.runFailed ? AppState.messageText : NULL);
 }

@@ -4,7 +4,8 @@
  *     machine,outcome,media sense,apipa,code,text
  * machine as /COMPUTER= named it (without "\\\\"), or this machine's own name; outcome
  * "failed", "changed" or "as asked"; each feature "on", "off" or empty where it could not be
- * read; the Windows error that made the run fail and its text, or two empty fields.
+ * read, APIPA followed by "(off on 2 adapters)" where adapters have a setting of their own in
+ * the other state; the Windows error that made the run fail and its text, or two empty fields.
  */
 #ifndef KELVRA_REPORT_LINE_H
 #define KELVRA_REPORT_LINE_H
@@ -12,18 +13,21 @@
 #include <windows.h>
 
 /* Room for the longest line: a name of 255 characters and a text of 1022, each with every
- * character a quote doubled, the outcome, the states, a ten-digit code, commas and CR LF. */
-#define REPORT_LINE_SIZE (2 * 255 + 2 * 1022 + 64)
+ * character a quote doubled, the outcome, the states with the adapters apart, a ten-digit code,
+ * commas and CR LF. */
+#define REPORT_LINE_SIZE (2 * 255 + 2 * 1022 + 96)
 
 #define OUTCOME_FAILED "failed"
 #define OUTCOME_CHANGED "changed"
 #define OUTCOME_AS_ASKED "as asked"
 
 /* A line of these fields into line, of REPORT_LINE_SIZE bytes: a feature STATE_UNKNOWN, a code
- * 0 and a reason NULL leave their fields empty. Returns its length, CR LF included, with no
- * zero after it. */
+ * 0 and a reason NULL leave their fields empty. apipaApart adapters with a setting of their own
+ * in the other state follow the APIPA state in brackets: "on (off on 1 adapter)". Returns its
+ * length, CR LF included, with no zero after it. */
 DWORD FormatReportLine(char *line, const char *machine, DWORD machineLength, const char *outcome,
-                       LONG mediaSenseOn, LONG apipaOn, DWORD code, const char *reason);
+                       LONG mediaSenseOn, LONG apipaOn, DWORD apipaApart, DWORD code,
+                       const char *reason);
 
 /* Builds the line of what AppState records into line, as FormatReportLine does. */
 DWORD BuildReportLine(char *line);

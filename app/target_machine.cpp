@@ -36,6 +36,7 @@ struct TargetReading
     BOOL supported;
     DWORD disableMediaSense;
     DWORD ipAutoconfigEnabled;
+    AdapterSettings adapterSettings;
     LONG result;
 };
 static TargetReading reading;
@@ -72,6 +73,8 @@ static DWORD WINAPI ConnectAndRead(LPVOID parameter)
         return 0;
     target->ipAutoconfigEnabled = 1;
     target->result = ReadSetting(root, APIPA_VALUE, &target->ipAutoconfigEnabled);
+    if (target->result == ERROR_SUCCESS)
+        ReadAdapterSettings(root, &target->adapterSettings);
     return 0;
 }
 
@@ -118,6 +121,7 @@ BOOL OpenTargetMachine(void)
         return 1;
     AppState.disableMediaSense = reading.disableMediaSense;
     AppState.ipAutoconfigEnabled = reading.ipAutoconfigEnabled;
+    AppState.adapterSettings = &reading.adapterSettings;
     return 1;
 }
 

@@ -21,6 +21,26 @@ void SetControlText(HWND dialog, int controlId, UINT stringId)
     SetWindowTextA(control, text);
 }
 
+void SetControlTextCount(HWND dialog, int controlId, UINT stringId, DWORD count)
+{
+    char format[TEXT_BUFFER_SIZE];
+    /* wsprintfA writes at most 1024 characters. */
+    char text[1025];
+
+    if (LoadStringA(AppState.instance, stringId, format, TEXT_BUFFER_SIZE) <= 0)
+        return;
+    wsprintfA(text, format, count, count == 1 ? "" : "s");
+    SetControlString(dialog, controlId, text);
+}
+
+void SetControlString(HWND dialog, int controlId, const char *text)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+
+    if (control != NULL)
+        SetWindowTextA(control, text);
+}
+
 void EnableControl(HWND dialog, int controlId, BOOL on)
 {
     HWND control = GetDlgItem(dialog, controlId);

@@ -11,6 +11,11 @@
 /* The control's text becomes string-table entry stringId; an entry that loads no
  * characters leaves the text as it was. */
 void SetControlText(HWND dialog, int controlId, UINT stringId);
+/* The control's text becomes entry stringId used as a format: %u gets count, and the %s after
+ * it an "s" for any count but 1. */
+void SetControlTextCount(HWND dialog, int controlId, UINT stringId, DWORD count);
+/* The control's text becomes text. */
+void SetControlString(HWND dialog, int controlId, const char *text);
 /* Enables the control when on is 1, disables it when 0. */
 void EnableControl(HWND dialog, int controlId, BOOL on);
 void HideControl(HWND dialog, int controlId);

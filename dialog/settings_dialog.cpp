@@ -6,6 +6,7 @@
 #include "dialog/help_pages.h"
 #include "dialog/settings_dialog.h"
 #include "resources/resource.h"
+#include "store/adapter_settings.h"
 #include "store/parameter_store.h"
 
 /* The icon that SetDialogIcon installed, and the class icon it replaced. */
@@ -57,6 +58,18 @@ static BOOL ReadLocalSetting(const char *valueName, DWORD *value)
     return 0;
 }
 
+/* The APIPA status line: plainText, or where adapters have their own setting against the one
+ * in Parameters, apartText with their count. */
+static void ShowApipaStatus(HWND dialog, UINT plainText, UINT apartText)
+{
+    DWORD apart = CountAdaptersApart(AppState.adapterSettings, AppState.apipaOn);
+
+    if (apart == 0)
+        SetControlText(dialog, IDC_APIPA_STATUS, plainText);
+    else
+        SetControlTextCount(dialog, IDC_APIPA_STATUS, apartText, apart);
+}
+
 /* A request marks its setting when it asks for the other state than the stored one. */
 static BOOL IsChangeRequested(LONG requested, DWORD stored)
 {
@@ -100,6 +113,7 @@ static void InitSettingsPanel(HWND dialog)
             AppState.apipaOn = ReadLocalSetting(APIPA_VALUE, &AppState.ipAutoconfigEnabled)
                                    ? SettingState(AppState.ipAutoconfigEnabled)
                                    : STATE_UNKNOWN;
+            ReadAdapterSettings(AppState.registryRoot, AppState.adapterSettings);
         }
     }
     if (AppState.computerName != NULL && AppState.platformSupported == 1)
@@ -137,8 +151,10 @@ static void InitSettingsPanel(HWND dialog)
                        mediaSenseDisabled ? IDS_MEDIA_SENSE_DISABLED : IDS_MEDIA_SENSE_ENABLED);
         SetControlText(dialog, IDC_MEDIA_SENSE_CHANGE,
                        mediaSenseDisabled ? IDS_ENABLE : IDS_DISABLE);
-        SetControlText(dialog, IDC_APIPA_STATUS,
-                       apipaEnabled ? IDS_APIPA_ENABLED : IDS_APIPA_DISABLED);
+        if (apipaEnabled)
+            ShowApipaStatus(dialog, IDS_APIPA_ENABLED, IDS_APIPA_ENABLED_APART);
+        else
+            ShowApipaStatus(dialog, IDS_APIPA_DISABLED, IDS_APIPA_DISABLED_APART);
         SetControlText(dialog, IDC_APIPA_CHANGE, apipaEnabled ? IDS_DISABLE : IDS_ENABLE);
         if (AppState.changeMediaSense == 1)
             CheckControl(dialog, IDC_MEDIA_SENSE_CHANGE);
@@ -231,7 +247,17 @@ static void SaveChanges(HWND dialog)
         {
             if (SaveSetting(dialog, APIPA_VALUE, AppState.ipAutoconfigEnabled, 1, &AppState.apipaOn,
                             IDC_APIPA_STATUS, ApipaSavedText, IDS_APIPA_NOT_CHANGED))
+            {
                 written = 1;
+                /* Adapters with a setting of their own keep it: the line says so where one
+                 * now differs, and the APIPA page names them. */
+                if (AppState.apipaOn == 1)
+                    ShowApipaStatus(dialog, IDS_APIPA_NOW_ENABLED, IDS_APIPA_NOW_ENABLED_APART);
+                else
+                    ShowApipaStatus(dialog, IDS_APIPA_NOW_DISABLED, IDS_APIPA_NOW_DISABLED_APART);
+                if (AppState.currentPage == PAGE_APIPA)
+                    ShowPageText(dialog, AppState.currentPage);
+            }
             else
                 failed = 1;
         }

@@ -144,6 +144,14 @@ const struct
     {24, "No answer within the time limit. Kelvra's run for this machine was left running and may "
          "still change it."},
     {25, "Kelvra's run for this machine ended without a report line; the code is its exit code."},
+    {26, "APIPA Enabled, but Disabled on %u adapter%s"},
+    {27, "APIPA Disabled, but Enabled on %u adapter%s"},
+    {28, "APIPA now enabled; %u adapter%s kept own setting"},
+    {29, "APIPA now disabled; %u adapter%s kept own setting"},
+    {30, "\r\nThese adapters have an APIPA setting of their own, which wins over the one above. "
+         "Kelvra changes only the value in Parameters: they keep theirs.\r\n"},
+    {31, "   %s: APIPA Enabled\r\n"},
+    {32, "   %s: APIPA Disabled\r\n"},
 };
 
 /* A string-table entry loaded into a buffer far larger than any entry. */
@@ -189,7 +197,7 @@ TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
         EXPECT_NE(HRSRC(NULL), FindResourceExA(Module(), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
                                                LANGUAGE_STRINGS));
     }
-    for (UINT id : {0u, 26u, 27u, 101u})
+    for (UINT id : {0u, 33u, 34u, 101u})
         EXPECT_EQ("", LoadEntry(Module(), id)) << "entry " << id;
 }
 
