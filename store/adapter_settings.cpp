@@ -11,9 +11,11 @@ static void ReadConnectionName(HKEY root, const char *adapter, char *name)
     HKEY network;
     HKEY adapterKey;
     HKEY connection;
-    char text[ADAPTER_NAME_SIZE];
-    DWORD size = sizeof(text) - 1;
+    /* One byte more than a name with its zero: the data need not end in a zero. */
+    char text[ADAPTER_NAME_SIZE + 1];
+    DWORD size = ADAPTER_NAME_SIZE;
     DWORD type;
+    DWORD length;
     DWORD i;
     LONG result;
 
@@ -31,11 +33,15 @@ static void ReadConnectionName(HKEY root, const char *adapter, char *name)
         return;
     result = RegQueryValueExA(connection, "Name", NULL, &type, (BYTE *)text, &size);
     RegCloseKey(connection);
-    /* The data need not end in a zero; an empty name is no name. */
-    if (result != ERROR_SUCCESS || type != REG_SZ || size == 0 || text[0] == '\0')
+    if (result != ERROR_SUCCESS || type != REG_SZ)
         return;
     text[size] = '\0';
-    for (i = 0; i <= size; i++)
+    for (length = 0; text[length] != '\0'; length++)
+        ;
+    /* An empty name is no name, and one longer than a connection's can be is not taken. */
+    if (length == 0 || length >= ADAPTER_NAME_SIZE)
+        return;
+    for (i = 0; i <= length; i++)
         name[i] = text[i];
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "support/adapter_fixtures.h"
 #include "support/dialog_helpers.h"
 #include "support/icon_probe.h"
 #include "support/process_helpers.h"
@@ -1297,6 +1298,102 @@ TEST_F(KelvraTest, EveryRunWritesOneLineToAFileOrAPipe)
             EXPECT_EQ(c.line + "\r\n", written);
         EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
         EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
+    }
+}
+
+TEST_F(KelvraTest, AdaptersWithTheirOwnApipaSettingAreCountedInTheLineAndNeverWritten)
+{
+    /* A machine with two network cards that follows the advice to turn APIPA off on one of
+     * them, and a third card whose own value agrees with Parameters: the line counts the cards
+     * that differ, here and through this machine's own name; a save writes Parameters alone. */
+    const std::string own = ComputerName();
+    SavedKey savedNetwork(NETWORK_CLASS_KEY_PATH);
+    const AdapterFixture plantOff = {.guid = "{11111111-0000-0000-0000-000000000001}",
+                                     .enableDhcp = 1,
+                                     .ownType = REG_DWORD,
+                                     .own = 0,
+                                     .connectionName = "Local Area Connection 2"};
+    const AdapterFixture officeOn = {.guid = "{22222222-0000-0000-0000-000000000002}",
+                                     .enableDhcp = 1,
+                                     .ownType = REG_DWORD,
+                                     .own = 1};
+    const AdapterFixture deniedOff = {.guid = "{33333333-0000-0000-0000-000000000003}",
+                                      .enableDhcp = 1,
+                                      .ownType = REG_DWORD,
+                                      .own = 0,
+                                      .denied = true};
+    const AdapterFixture textOff = {
+        .guid = "{44444444-0000-0000-0000-000000000004}", .enableDhcp = 1, .ownType = REG_SZ};
+    const struct
+    {
+        std::string arguments;
+        DWORD apipa;
+        std::vector<AdapterFixture> adapters;
+        DWORD exitCode;
+        std::string line; /* without its CR LF */
+        DWORD apipaAfter;
+    } cases[] = {
+        {.arguments = "/QUIT",
+         .apipa = ABSENT,
+         .adapters = {plantOff, officeOn, deniedOff, textOff},
+         .exitCode = 0,
+         .line = own + ",as asked,on,on (off on 1 adapter),,",
+         .apipaAfter = ABSENT},
+        {.arguments = "/APIPA=OFF /SAVE /QUIT",
+         .apipa = 1,
+         .adapters = {plantOff, officeOn},
+         .exitCode = 1,
+         .line = own + ",changed,on,off (on on 1 adapter),,",
+         .apipaAfter = 0},
+        {.arguments = "/COMPUTER=" + own + " /APIPA=ON /SAVE /QUIT",
+         .apipa = 0,
+         .adapters = {plantOff, officeOn, deniedOff},
+         .exitCode = 1,
+         .line = own + ",changed,on,on (off on 1 adapter),,",
+         .apipaAfter = 1},
+        {.arguments = "/COMPUTER=" + own + " /QUIT",
+         .apipa = 0,
+         .adapters = {plantOff, officeOn},
+         .exitCode = 0,
+         .line = own + ",as asked,on,off (on on 1 adapter),,",
+         .apipaAfter = 0},
+        /* every own setting as Parameters: the line of today */
+        {.arguments = "/APIPA=OFF /SAVE /QUIT",
+         .apipa = 1,
+         .adapters = {plantOff},
+         .exitCode = 1,
+         .line = own + ",changed,on,off,,",
+         .apipaAfter = 0},
+    };
+    const std::string folder = ProgramDirectory() + "\\adapter-run";
+    CreateDirectoryA(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
+    const std::string report = folder + "\\report.txt";
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.arguments + ", " + std::to_string(c.adapters.size()) + " adapters");
+        Prepare(KEY_NORMAL, ABSENT, c.apipa);
+        DeleteKey(NETWORK_CLASS_KEY_PATH);
+        for (const AdapterFixture &adapter : c.adapters)
+            StoreAdapter("", adapter);
+        ValueMap ownBefore = GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(plantOff.guid));
+        DeleteFileA(report.c_str());
+
+        DWORD exitCode = RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && Kelvra.exe " +
+                                    c.arguments + " >report.txt\"");
+
+        EXPECT_EQ(c.exitCode, exitCode);
+        std::ifstream file(report, std::ios::binary);
+        std::string written((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+        EXPECT_EQ(c.line + "\r\n", written);
+        EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
+        EXPECT_EQ(ownBefore, GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(plantOff.guid)));
+        for (const AdapterFixture &adapter : c.adapters)
+        {
+            if (adapter.denied)
+                AllowFullAccess(INTERFACES_KEY_PATH "\\" + std::string(adapter.guid));
+        }
     }
 }
 

@@ -22,6 +22,8 @@ struct RecordedRun
     BOOL written = 0;
     LONG mediaSenseOn = STATE_UNKNOWN;
     LONG apipaOn = STATE_UNKNOWN;
+    /* The own states of the adapters with an APIPA setting of their own, '0' or '1' each. */
+    const char *adapters = "";
 };
 
 std::string LineOf(const RecordedRun &run)
@@ -38,6 +40,11 @@ std::string LineOf(const RecordedRun &run)
     AppState.valueWritten = run.written;
     AppState.mediaSenseOn = run.mediaSenseOn;
     AppState.apipaOn = run.apipaOn;
+    static AdapterSettings settings;
+    settings.count = 0;
+    for (const char *state = run.adapters; *state != '\0'; state++)
+        settings.adapters[settings.count++].apipaOn = *state - '0';
+    AppState.adapterSettings = &settings;
     std::string line(REPORT_LINE_SIZE + 16, '\xA5');
     DWORD length = BuildReportLine(line.data());
     EXPECT_LE(length, DWORD(REPORT_LINE_SIZE));
@@ -109,6 +116,19 @@ TEST(ReportLineTest, SaysWhatTheRunDidInSixFields)
         {.what = "a name is only its own length of the tail",
          .run = {.name = "pc042 /SAVE", .nameLength = 5, .mediaSenseOn = 1, .apipaOn = 1},
          .line = "pc042,as asked,on,on,,\r\n"},
+        /* adapters with a setting of their own follow the state, in brackets */
+        {.what = "one adapter off",
+         .run = {.mediaSenseOn = 1, .apipaOn = 1, .adapters = "0"},
+         .line = own + ",as asked,on,on (off on 1 adapter),,\r\n"},
+        {.what = "two adapters on, one as Parameters",
+         .run = {.name = "pc042", .written = 1, .mediaSenseOn = 0, .apipaOn = 0, .adapters = "101"},
+         .line = "pc042,changed,off,off (on on 2 adapters),,\r\n"},
+        {.what = "every adapter as Parameters",
+         .run = {.mediaSenseOn = 1, .apipaOn = 0, .adapters = "00"},
+         .line = own + ",as asked,on,off,,\r\n"},
+        {.what = "APIPA not read: no adapters either",
+         .run = {.name = "x", .failed = 1, .code = 5, .text = "Denied.", .adapters = "1"},
+         .line = "x,failed,,,5,Denied.\r\n"},
         {.what = "a refused name is empty",
          .run = {.name = "", .failed = 1, .code = 1210, .text = "Bad name.\r\n"},
          .line = ",failed,,,1210,Bad name.\r\n"},
@@ -121,9 +141,15 @@ TEST(ReportLineTest, TheLongestNameAndTextFitTheirBuffer)
 {
     /* A name of 255 characters and a text of 1022, every one of them a quote: both doubled. */
     const std::string name(255, '"'), text(1022, '"');
-    const std::string line =
-        LineOf({.name = name.c_str(), .failed = 1, .code = 1, .text = text.c_str()});
-    EXPECT_EQ("\"" + std::string(510, '"') + "\",failed,,,1,\"" + std::string(2044, '"') + "\"\r\n",
+    const std::string line = LineOf({.name = name.c_str(),
+                                     .failed = 1,
+                                     .code = 0xFFFFFFFF,
+                                     .text = text.c_str(),
+                                     .mediaSenseOn = 0,
+                                     .apipaOn = 0,
+                                     .adapters = "11111111111111111111111111111111"});
+    EXPECT_EQ("\"" + std::string(510, '"') + "\",failed,off,off (on on 32 adapters),4294967295,\"" +
+                  std::string(2044, '"') + "\"\r\n",
               line);
 
     /* A name longer than any computer's is left out, never cut or copied past the buffer. */

@@ -4,11 +4,13 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "dialog/settings_dialog.h"
 #include "resources/resource.h"
 #include "store/parameter_store.h"
+#include "support/adapter_fixtures.h"
 #include "support/app_state_helpers.h"
 #include "support/dialog_helpers.h"
 #include "support/registry_helpers.h"
@@ -571,6 +573,211 @@ TEST_F(SettingsDialogTest, TheIconIsTheDialogsWhileItLivesAndDestroyedAfter)
     EXPECT_FALSE(GetIconInfo(icon, &info)) << "the icon outlived the dialog";
     EXPECT_EQ(classIconBefore, GetClassLongPtrA(plain, GCLP_HICON));
     DestroyWindow(plain);
+}
+
+/* Adapters with an APIPA setting of their own, as the dialog's tests lay them out; the
+ * Interfaces key lies below Parameters, which the fixture puts back. */
+class AdapterDialogTest : public SettingsDialogTest
+{
+  protected:
+    void SetUp() override
+    {
+        SettingsDialogTest::SetUp();
+        DeleteKey(INTERFACES_KEY_PATH);
+        DeleteKey(NETWORK_CLASS_KEY_PATH);
+    }
+    void StoreAdapters(const std::vector<AdapterFixture> &adapters)
+    {
+        DeleteKey(INTERFACES_KEY_PATH);
+        DeleteKey(NETWORK_CLASS_KEY_PATH);
+        for (const AdapterFixture &adapter : adapters)
+            StoreAdapter("", adapter);
+    }
+    SavedKey savedNetwork_{NETWORK_CLASS_KEY_PATH};
+};
+
+const AdapterFixture PLANT_OFF = {.guid = "{11111111-0000-0000-0000-000000000001}",
+                                  .enableDhcp = 1,
+                                  .ownType = REG_DWORD,
+                                  .own = 0,
+                                  .connectionName = "Local Area Connection 2"};
+const AdapterFixture OFFICE_ON = {.guid = "{22222222-0000-0000-0000-000000000002}",
+                                  .enableDhcp = 1,
+                                  .ownType = REG_DWORD,
+                                  .own = 1,
+                                  .connectionName = "Office"};
+const AdapterFixture SPARE_OFF = {
+    .guid = "{33333333-0000-0000-0000-000000000003}", .enableDhcp = 1, .ownType = REG_DWORD};
+/* A fixed address: APIPA never acts there, whatever the value says. */
+const AdapterFixture FIXED_OFF = {.guid = "{44444444-0000-0000-0000-000000000004}",
+                                  .enableDhcp = 0,
+                                  .ownType = REG_DWORD,
+                                  .connectionName = "Fixed"};
+const AdapterFixture ODD_TWO = {.guid = "{55555555-0000-0000-0000-000000000005}",
+                                .enableDhcp = 1,
+                                .ownType = REG_DWORD,
+                                .own = 2,
+                                .connectionName = "Odd"};
+
+const char *const OWN_SETTING_PARAGRAPH =
+    "\r\nThese adapters have an APIPA setting of their own, which wins over the one above. "
+    "Kelvra changes only the value in Parameters: they keep theirs.\r\n";
+
+TEST_F(AdapterDialogTest, AdaptersWithTheOtherStateAreCountedOnTheFirstScreenAndNamedOnTheirPage)
+{
+    const struct
+    {
+        const char *what;
+        DWORD apipa;
+        std::vector<AdapterFixture> adapters;
+        std::string status;
+        std::string pageEnd; /* what follows the APIPA page's own text */
+    } cases[] = {
+        {.what = "one adapter off",
+         .apipa = ABSENT,
+         .adapters = {PLANT_OFF},
+         .status = "APIPA Enabled, but Disabled on 1 adapter",
+         .pageEnd =
+             std::string(OWN_SETTING_PARAGRAPH) + "   Local Area Connection 2: APIPA Disabled\r\n"},
+        {.what = "one on, one off, Parameters off",
+         .apipa = 0,
+         .adapters = {PLANT_OFF, OFFICE_ON},
+         .status = "APIPA Disabled, but Enabled on 1 adapter",
+         .pageEnd = std::string(OWN_SETTING_PARAGRAPH) + "   Office: APIPA Enabled\r\n"},
+        {.what = "two off, one without a name",
+         .apipa = 1,
+         .adapters = {PLANT_OFF, OFFICE_ON, SPARE_OFF},
+         .status = "APIPA Enabled, but Disabled on 2 adapters",
+         .pageEnd = std::string(OWN_SETTING_PARAGRAPH) +
+                    "   Local Area Connection 2: APIPA Disabled\r\n"
+                    "   {33333333-0000-0000-0000-000000000003}: APIPA Disabled\r\n"},
+        /* as today: every own setting agrees, or acts nowhere */
+        {.what = "own setting as in Parameters",
+         .apipa = 1,
+         .adapters = {OFFICE_ON, FIXED_OFF},
+         .status = StringEntry(IDS_APIPA_ENABLED),
+         .pageEnd = ""},
+        {.what = "2 and 7 both read as off",
+         .apipa = 7,
+         .adapters = {ODD_TWO},
+         .status = StringEntry(IDS_APIPA_DISABLED),
+         .pageEnd = ""},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        StoreAdapters(c.adapters);
+        Open(ABSENT, c.apipa);
+
+        EXPECT_EQ(c.status, ControlText(Dialog(), IDC_APIPA_STATUS));
+        EXPECT_EQ(StringEntry(IDS_PAGE_INTRODUCTION), ControlText(Dialog(), IDC_PAGE_TEXT));
+        Command(IDC_NEXT);
+        Command(IDC_NEXT);
+        EXPECT_EQ(StringEntry(IDS_PAGE_APIPA) + c.pageEnd, ControlText(Dialog(), IDC_PAGE_TEXT));
+        Command(IDC_NEXT);
+        EXPECT_EQ(StringEntry(IDS_PAGE_COMMAND_LINE), ControlText(Dialog(), IDC_PAGE_TEXT));
+    }
+}
+
+TEST_F(AdapterDialogTest, ASaveWritesOnlyParametersAndSaysWhichAdaptersKeptTheirOwn)
+{
+    const struct
+    {
+        const char *what;
+        DWORD apipa;
+        LONG requested;
+        std::vector<AdapterFixture> adapters;
+        std::string status;
+        std::string pageEnd;
+    } cases[] = {
+        /* the adapter that agreed with Parameters now differs */
+        {.what = "off, one adapter on",
+         .apipa = 1,
+         .requested = 0,
+         .adapters = {PLANT_OFF, OFFICE_ON},
+         .status = "APIPA now disabled; 1 adapter kept own setting",
+         .pageEnd = std::string(OWN_SETTING_PARAGRAPH) + "   Office: APIPA Enabled\r\n"},
+        {.what = "on, two adapters off",
+         .apipa = 0,
+         .requested = 1,
+         .adapters = {PLANT_OFF, SPARE_OFF},
+         .status = "APIPA now enabled; 2 adapters kept own setting",
+         .pageEnd = std::string(OWN_SETTING_PARAGRAPH) +
+                    "   Local Area Connection 2: APIPA Disabled\r\n"
+                    "   {33333333-0000-0000-0000-000000000003}: APIPA Disabled\r\n"},
+        /* now the same on every adapter: the text of today */
+        {.what = "off, as the adapter already was",
+         .apipa = ABSENT,
+         .requested = 0,
+         .adapters = {PLANT_OFF, FIXED_OFF},
+         .status = StringEntry(IDS_APIPA_NOW_DISABLED),
+         .pageEnd = ""},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        StoreAdapters(c.adapters);
+        ValueMap before = GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(c.adapters[0].guid));
+        Open(ABSENT, c.apipa, NONE, c.requested);
+        Command(IDC_NEXT);
+        Command(IDC_NEXT);
+
+        Command(IDC_SAVE);
+
+        EXPECT_EQ(DWORD(c.requested), Stored(APIPA_NAME));
+        EXPECT_EQ(1, AppState.exitCode);
+        EXPECT_EQ(c.status, ControlText(Dialog(), IDC_APIPA_STATUS));
+        EXPECT_EQ(StringEntry(IDS_PAGE_APIPA) + c.pageEnd, ControlText(Dialog(), IDC_PAGE_TEXT))
+            << "the page on show names the adapters as they now stand";
+        EXPECT_EQ(before, GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(c.adapters[0].guid)))
+            << "an adapter's own setting is never written";
+    }
+}
+
+/* The status line is one line of its static control: the longest of the texts, with the most
+ * adapters that Kelvra counts, must fit it in the dialog's font at 96 and at 120 DPI, each
+ * measured as the dialog manager lays the dialog out at that resolution. */
+TEST_F(AdapterDialogTest, TheApipaStatusTextsFitTheirLineAt96And120Dpi)
+{
+    Open(ABSENT, ABSENT);
+    RECT control;
+    GetClientRect(GetDlgItem(Dialog(), IDC_APIPA_STATUS), &control);
+    RECT units = {0, 0, 400, 8};
+    MapDialogRect(Dialog(), &units);
+    /* the control's width in dialog units, from the dialog as built */
+    int widthUnits = MulDiv(control.right, 400, units.right);
+
+    const std::string texts[] = {
+        StringEntry(IDS_APIPA_ENABLED),
+        "APIPA Enabled, but Disabled on 32 adapters",
+        "APIPA Disabled, but Enabled on 32 adapters",
+        "APIPA now enabled; 32 adapters kept own setting",
+        "APIPA now disabled; 32 adapters kept own setting",
+    };
+    HDC dc = CreateCompatibleDC(NULL);
+    for (int dpi : {96, 120})
+    {
+        HFONT font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                                 0, 0, 0, 0, "MS Sans Serif");
+        HGDIOBJ old = SelectObject(dc, font);
+        SIZE letters;
+        GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                              &letters);
+        int baseX = (letters.cx / 26 + 1) / 2;
+        int widthPixels = MulDiv(widthUnits, baseX, 4);
+        for (const std::string &text : texts)
+        {
+            SIZE extent;
+            GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &extent);
+            EXPECT_LE(extent.cx, widthPixels)
+                << "\"" << text << "\" at " << dpi << " DPI: " << widthUnits << " units";
+        }
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
 }
 
 #else
