@@ -36,8 +36,7 @@ static void ReadConnectionName(HKEY root, const char *adapter, char *name)
     if (result != ERROR_SUCCESS || type != REG_SZ)
         return;
     text[size] = '\0';
-    for (length = 0; text[length] != '\0'; length++)
-        ;
+    length = (DWORD)lstrlenA(text);
     /* An empty name is no name, and one longer than a connection's can be is not taken. */
     if (length == 0 || length >= ADAPTER_NAME_SIZE)
         return;
