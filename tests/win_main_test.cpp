@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/report_line.h"
 #include "resources/resource.h"
+#include "support/adapter_fixtures.h"
 #include "support/app_state_helpers.h"
 #include "support/dialog_helpers.h"
 #include "support/import_slot.h"
@@ -252,6 +254,62 @@ TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWritin
         EXPECT_EQ(c.mediaSenseAfter, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
     }
     CloseHandle(connectionEnded);
+}
+
+/* Another machine, as a private key of the test's laid out like a machine's HKLM: what the
+ * connection hands back as that machine's root. */
+std::string machineRoot;
+
+LONG WINAPI ConnectToPrivateMachine(LPCSTR machine, HKEY key, PHKEY result)
+{
+    (void)machine, (void)key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, machineRoot.c_str(), 0, KEY_ALL_ACCESS, result);
+}
+
+TEST_F(WinMainTest, AnotherMachinesAdaptersAreReadThroughItsOwnRoot)
+{
+    /* That machine has an adapter with APIPA off of its own; this one has none. What Kelvra
+     * counts, names and reports must be that machine's. */
+    HINSTANCE self = GetModuleHandleA(NULL);
+    const std::string own = ComputerName();
+    SavedKey savedNetwork(NETWORK_CLASS_KEY_PATH);
+    DeleteKey(INTERFACES_KEY_PATH);
+    DeleteKey(NETWORK_CLASS_KEY_PATH);
+    SetDword(TCPIP_KEY_PATH, APIPA_NAME, 1);
+    machineRoot = PrivateKeyPath();
+    DeleteKey(machineRoot);
+    CreateKey(machineRoot + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+    SetRawValue(machineRoot + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "CurrentVersion",
+                REG_SZ, {'5', '.', '1', 0});
+    CreateKey(machineRoot + "\\" TCPIP_KEY_PATH);
+    StoreAdapter(machineRoot + "\\", {.guid = "{11111111-0000-0000-0000-000000000001}",
+                                      .enableDhcp = 1,
+                                      .ownType = REG_DWORD,
+                                      .own = 0,
+                                      .connectionName = "Plant"});
+
+    const std::string tail = "/COMPUTER=" + own + " /APIPA=OFF /SAVE /QUIT";
+    int exitCode;
+    {
+        ImportSlot privateMachine(importedRegConnectRegistryA, &ConnectToPrivateMachine);
+        exitCode = RunWinMain(self, tail.c_str());
+    }
+
+    EXPECT_EQ(1, exitCode);
+    EXPECT_EQ(0u, StoredDword(machineRoot + "\\" TCPIP_KEY_PATH, APIPA_NAME));
+    EXPECT_EQ(1u, StoredDword(TCPIP_KEY_PATH, APIPA_NAME)) << "this machine was written";
+    ASSERT_EQ(1u, AppState.adapterSettings->count);
+    EXPECT_STREQ("Plant", AppState.adapterSettings->adapters[0].name);
+    /* Written off, as that adapter already was: nothing apart any more. Before the save,
+     * the same adapter was one apart. */
+    std::string line(REPORT_LINE_SIZE, '\0');
+    line.resize(BuildReportLine(line.data()));
+    EXPECT_EQ(own + ",changed,on,off,,\r\n", line);
+    AppState.apipaOn = 1;
+    line.resize(REPORT_LINE_SIZE);
+    line.resize(BuildReportLine(line.data()));
+    EXPECT_EQ(own + ",changed,on,on (off on 1 adapter),,\r\n", line);
+    DeleteKey(machineRoot);
 }
 
 TEST_F(WinMainTest, RunsTheDialogAndReturnsTheExitCode)
