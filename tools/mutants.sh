@@ -77,18 +77,18 @@ all#app/list_run.cpp#s/if \(!list.entries\[next\].valid\)/if (0)/#a line that na
 all#app/list_run.cpp#s/MsgWaitForMultipleObjects\(running, handles, FALSE, wait, QS_ALLINPUT\);/{ DWORD signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT); if (signalled < WAIT_OBJECT_0 + running) CollectChild(signalled - WAIT_OBJECT_0); } if (0)/#only the first ended child taken per wait, the others reported late
 all#app/machine_list.cpp#s/if \(IsSameName\(\&list->entries\[i\], start, length\)\)\n\s+return;//#a machine named twice worked on twice
 all#store/adapter_settings.cpp#s/ \|\|\n\s+enableDhcp != 1\)/)/#an adapter with a fixed address counted
-all#store/adapter_settings.cpp#s/adapter->apipaOn = own == 1;/adapter->apipaOn = own != 0;/#an adapter's 2 read as on
+all#store/adapter_settings.cpp#s/adapter->apipaOn = own == 1;/adapter->apipaOn = own != 0;/#a 2 of an adapter read as on
 all#store/adapter_settings.cpp#s/RegOpenKeyExA\(root, TCPIP_INTERFACES_KEY/RegOpenKeyExA(HKEY_LOCAL_MACHINE, TCPIP_INTERFACES_KEY/#the adapters read from this machine whatever root is given
 all#store/adapter_settings.cpp#s/ReadConnectionName\(root, adapter->name, adapter->name\);//#adapters named by their key, never by their connection
 all#store/adapter_settings.cpp#s/length >= ADAPTER_NAME_SIZE/length > ADAPTER_NAME_SIZE/#a connection name one too long copied past the name
 all#store/adapter_settings.cpp#s/if \(apipaOn == STATE_UNKNOWN\)\n\s+return 0;//#adapters counted against a state not read
-all#app/report_line.cpp#s/AppendState\(\&line, !apipaOn\);/AppendState(\&line, apipaOn);/#the adapters' state in the line is the state in Parameters
+all#app/report_line.cpp#s/AppendState\(\&line, !apipaOn\);/AppendState(\&line, apipaOn);/#the state of the adapters apart given as the state in Parameters
 all#app/report_line.cpp#s/apipaApart == 1 \? " adapter\)" : " adapters\)"/" adapters)"/#one adapter said as many
 all#dialog/settings_dialog.cpp#s/if \(AppState.apipaOn == 1\)\n\s+ShowApipaStatus\(dialog, IDS_APIPA_NOW_ENABLED, IDS_APIPA_NOW_ENABLED_APART\);\n\s+else\n\s+ShowApipaStatus\(dialog, IDS_APIPA_NOW_DISABLED, IDS_APIPA_NOW_DISABLED_APART\);//#after a save the adapters that kept their own are not mentioned
 all#dialog/settings_dialog.cpp#s/if \(AppState.currentPage == PAGE_APIPA\)\n\s+ShowPageText\(dialog, AppState.currentPage\);//#the APIPA page on show names the adapters as before the save
 all#dialog/help_pages.cpp#s/if \(adapter->apipaOn != AppState.apipaOn\)/if (1)/#the APIPA page names adapters that agree with Parameters too
-all#app/target_machine.cpp#s/AppState.adapterSettings = \&reading.adapterSettings;//#another machine's adapters never shown
-all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#another machine's adapters read from this one'
+all#app/target_machine.cpp#s/AppState.adapterSettings = \&reading.adapterSettings;//#the adapters of another machine never shown
+all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#the adapters of another machine read from this one'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
