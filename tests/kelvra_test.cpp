@@ -1308,15 +1308,6 @@ TEST_F(KelvraTest, AdaptersWithTheirOwnApipaSettingAreCountedInTheLineAndNeverWr
      * that differ, here and through this machine's own name; a save writes Parameters alone. */
     const std::string own = ComputerName();
     SavedKey savedNetwork(NETWORK_CLASS_KEY_PATH);
-    const AdapterFixture plantOff = {.guid = "{11111111-0000-0000-0000-000000000001}",
-                                     .enableDhcp = 1,
-                                     .ownType = REG_DWORD,
-                                     .own = 0,
-                                     .connectionName = "Local Area Connection 2"};
-    const AdapterFixture officeOn = {.guid = "{22222222-0000-0000-0000-000000000002}",
-                                     .enableDhcp = 1,
-                                     .ownType = REG_DWORD,
-                                     .own = 1};
     const AdapterFixture deniedOff = {.guid = "{33333333-0000-0000-0000-000000000003}",
                                       .enableDhcp = 1,
                                       .ownType = REG_DWORD,
@@ -1335,32 +1326,32 @@ TEST_F(KelvraTest, AdaptersWithTheirOwnApipaSettingAreCountedInTheLineAndNeverWr
     } cases[] = {
         {.arguments = "/QUIT",
          .apipa = ABSENT,
-         .adapters = {plantOff, officeOn, deniedOff, textOff},
+         .adapters = {PLANT_OFF, OFFICE_ON, deniedOff, textOff},
          .exitCode = 0,
          .line = own + ",as asked,on,on (off on 1 adapter),,",
          .apipaAfter = ABSENT},
         {.arguments = "/APIPA=OFF /SAVE /QUIT",
          .apipa = 1,
-         .adapters = {plantOff, officeOn},
+         .adapters = {PLANT_OFF, OFFICE_ON},
          .exitCode = 1,
          .line = own + ",changed,on,off (on on 1 adapter),,",
          .apipaAfter = 0},
         {.arguments = "/COMPUTER=" + own + " /APIPA=ON /SAVE /QUIT",
          .apipa = 0,
-         .adapters = {plantOff, officeOn, deniedOff},
+         .adapters = {PLANT_OFF, OFFICE_ON, deniedOff},
          .exitCode = 1,
          .line = own + ",changed,on,on (off on 1 adapter),,",
          .apipaAfter = 1},
         {.arguments = "/COMPUTER=" + own + " /QUIT",
          .apipa = 0,
-         .adapters = {plantOff, officeOn},
+         .adapters = {PLANT_OFF, OFFICE_ON},
          .exitCode = 0,
          .line = own + ",as asked,on,off (on on 1 adapter),,",
          .apipaAfter = 0},
         /* every own setting as Parameters: the line of today */
         {.arguments = "/APIPA=OFF /SAVE /QUIT",
          .apipa = 1,
-         .adapters = {plantOff},
+         .adapters = {PLANT_OFF},
          .exitCode = 1,
          .line = own + ",changed,on,off,,",
          .apipaAfter = 0},
@@ -1376,7 +1367,7 @@ TEST_F(KelvraTest, AdaptersWithTheirOwnApipaSettingAreCountedInTheLineAndNeverWr
         DeleteKey(NETWORK_CLASS_KEY_PATH);
         for (const AdapterFixture &adapter : c.adapters)
             StoreAdapter("", adapter);
-        ValueMap ownBefore = GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(plantOff.guid));
+        ValueMap ownBefore = GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(PLANT_OFF.guid));
         DeleteFileA(report.c_str());
 
         DWORD exitCode = RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && Kelvra.exe " +
@@ -1388,7 +1379,7 @@ TEST_F(KelvraTest, AdaptersWithTheirOwnApipaSettingAreCountedInTheLineAndNeverWr
                             std::istreambuf_iterator<char>());
         EXPECT_EQ(c.line + "\r\n", written);
         EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
-        EXPECT_EQ(ownBefore, GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(plantOff.guid)));
+        EXPECT_EQ(ownBefore, GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(PLANT_OFF.guid)));
         for (const AdapterFixture &adapter : c.adapters)
         {
             if (adapter.denied)

@@ -596,16 +596,6 @@ class AdapterDialogTest : public SettingsDialogTest
     SavedKey savedNetwork_{NETWORK_CLASS_KEY_PATH};
 };
 
-const AdapterFixture PLANT_OFF = {.guid = "{11111111-0000-0000-0000-000000000001}",
-                                  .enableDhcp = 1,
-                                  .ownType = REG_DWORD,
-                                  .own = 0,
-                                  .connectionName = "Local Area Connection 2"};
-const AdapterFixture OFFICE_ON = {.guid = "{22222222-0000-0000-0000-000000000002}",
-                                  .enableDhcp = 1,
-                                  .ownType = REG_DWORD,
-                                  .own = 1,
-                                  .connectionName = "Office"};
 const AdapterFixture SPARE_OFF = {
     .guid = "{33333333-0000-0000-0000-000000000003}", .enableDhcp = 1, .ownType = REG_DWORD};
 /* A fixed address: APIPA never acts there, whatever the value says. */

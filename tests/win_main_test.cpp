@@ -282,11 +282,7 @@ TEST_F(WinMainTest, AnotherMachinesAdaptersAreReadThroughItsOwnRoot)
     SetRawValue(machineRoot + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "CurrentVersion",
                 REG_SZ, {'5', '.', '1', 0});
     CreateKey(machineRoot + "\\" TCPIP_KEY_PATH);
-    StoreAdapter(machineRoot + "\\", {.guid = "{11111111-0000-0000-0000-000000000001}",
-                                      .enableDhcp = 1,
-                                      .ownType = REG_DWORD,
-                                      .own = 0,
-                                      .connectionName = "Plant"});
+    StoreAdapter(machineRoot + "\\", PLANT_OFF);
 
     const std::string tail = "/COMPUTER=" + own + " /APIPA=OFF /SAVE /QUIT";
     int exitCode;
@@ -299,7 +295,7 @@ TEST_F(WinMainTest, AnotherMachinesAdaptersAreReadThroughItsOwnRoot)
     EXPECT_EQ(0u, StoredDword(machineRoot + "\\" TCPIP_KEY_PATH, APIPA_NAME));
     EXPECT_EQ(1u, StoredDword(TCPIP_KEY_PATH, APIPA_NAME)) << "this machine was written";
     ASSERT_EQ(1u, AppState.adapterSettings->count);
-    EXPECT_STREQ("Plant", AppState.adapterSettings->adapters[0].name);
+    EXPECT_STREQ("Local Area Connection 2", AppState.adapterSettings->adapters[0].name);
     /* Written off, as that adapter already was: nothing apart any more. Before the save,
      * the same adapter was one apart. */
     std::string line(REPORT_LINE_SIZE, '\0');

@@ -7,6 +7,17 @@
 
 #include "support/adapter_fixtures.h"
 
+const AdapterFixture PLANT_OFF = {.guid = "{11111111-0000-0000-0000-000000000001}",
+                                  .enableDhcp = 1,
+                                  .ownType = REG_DWORD,
+                                  .own = 0,
+                                  .connectionName = "Local Area Connection 2"};
+const AdapterFixture OFFICE_ON = {.guid = "{22222222-0000-0000-0000-000000000002}",
+                                  .enableDhcp = 1,
+                                  .ownType = REG_DWORD,
+                                  .own = 1,
+                                  .connectionName = "Office"};
+
 void StoreAdapter(const std::string &base, const AdapterFixture &adapter, Caller where)
 {
     CALLER_TRACE(where);

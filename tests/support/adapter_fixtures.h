@@ -30,6 +30,11 @@ struct AdapterFixture
     bool denied = false;                  /* its TCP/IP key refuses reading */
 };
 
+/* The two cards of a machine that follows KB 244268: the plant's, its DHCP adapter with APIPA
+ * off of its own and a connection's name, and the office's, with APIPA on of its own. */
+extern const AdapterFixture PLANT_OFF;
+extern const AdapterFixture OFFICE_ON;
+
 /* Lays the adapter out below base: "" for HKLM itself, or a private key's path and "\\",
  * which a test then hands to Kelvra as a machine's root. */
 void StoreAdapter(const std::string &base, const AdapterFixture &adapter,
