@@ -123,6 +123,12 @@ TEST_F(AdapterSettingsTest, FindsTheDhcpAdaptersWithADwordOfTheirOwnByTheirConne
     };
     for (const AdapterFixture &adapter : adapters)
         Store(adapter);
+    /* A name of 257 characters stored without its zero fits the read, not the name. */
+    const char *unterminated = "{DDDDDDDD-0000-0000-0000-00000000000D}";
+    Store({.guid = unterminated, .enableDhcp = 1, .ownType = REG_DWORD, .own = 1});
+    CreateKey(PrivateKeyPath() + "\\" NETWORK_CLASS_KEY_PATH "\\" + unterminated + "\\Connection");
+    SetRawValue(PrivateKeyPath() + "\\" NETWORK_CLASS_KEY_PATH "\\" + unterminated + "\\Connection",
+                "Name", REG_SZ, std::vector<BYTE>(TOO_LONG.begin(), TOO_LONG.end()));
 
     Found expected = {
         {"Local Area Connection 2", 0},
@@ -131,6 +137,7 @@ TEST_F(AdapterSettingsTest, FindsTheDhcpAdaptersWithADwordOfTheirOwnByTheirConne
         {"{44444444-0000-0000-0000-000000000004}", 0},
         {LONGEST, 1},
         {"{66666666-0000-0000-0000-000000000006}", 0},
+        {"{DDDDDDDD-0000-0000-0000-00000000000D}", 1},
     };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, Read());
