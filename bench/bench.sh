@@ -33,6 +33,17 @@ prepare() {
     tools/wine.sh x86_64 reg delete "$key" /v DisableDHCPMediaSense /f >/dev/null 2>&1 || true
     tools/wine.sh x86_64 reg delete "$key" /v IPAutoconfigurationEnabled /f >/dev/null 2>&1 || true
 }
+# A machine as Kelvra's users have it: two network cards taking their addresses from DHCP,
+# one of them with APIPA off of its own (KB 244268), so that every run reads the adapters as
+# it would there. Laid out once; the preparation above leaves them alone.
+interfaces="$key\\Interfaces"
+for adapter in '{B0000000-0000-0000-0000-000000000001}' '{B0000000-0000-0000-0000-000000000002}'; do
+    tools/wine.sh x86_64 reg add "$interfaces\\$adapter" /v EnableDHCP /t REG_DWORD /d 1 /f >/dev/null
+done
+tools/wine.sh x86_64 reg add "$interfaces\\{B0000000-0000-0000-0000-000000000001}" \
+    /v IPAutoconfigurationEnabled /t REG_DWORD /d 0 /f >/dev/null
+tools/wine.sh x86_64 reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Network\{4D36E972-E325-11CE-BFC1-08002BE10318}\{B0000000-0000-0000-0000-000000000001}\Connection' \
+    /v Name /d "Local Area Connection 2" /f >/dev/null
 now() {
     date +%s%N
 }

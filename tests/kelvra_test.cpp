@@ -1388,6 +1388,46 @@ TEST_F(KelvraTest, AdaptersWithTheirOwnApipaSettingAreCountedInTheLineAndNeverWr
     }
 }
 
+TEST_F(KelvraTest, TheDocumentsCommandRemovesAnAdaptersOwnSetting)
+{
+    /* The two commands as README.md shows them, {adapter} standing for the adapter's key, run
+     * under Wine's cmd: the query lists the value, the delete removes it and nothing else. */
+    std::string query, remove;
+    std::istringstream lines(RawDocument("README.md"));
+    for (std::string line; std::getline(lines, line);)
+    {
+        if (line.rfind("    reg query ", 0) == 0)
+            query = line.substr(4);
+        if (line.rfind("    reg delete ", 0) == 0)
+            remove = line.substr(4);
+    }
+    ASSERT_NE("", query) << "README.md shows no reg query";
+    ASSERT_NE("", remove) << "README.md shows no reg delete";
+    EXPECT_NE(std::string::npos,
+              RawDocument("docs/README.txt")
+                  .find("Interfaces\\{adapter} /v IPAutoconfigurationEnabled /f"))
+        << "README.txt does not show the same command";
+    remove.replace(remove.find("{adapter}"), 9, PLANT_OFF.guid);
+    SavedKey savedNetwork(NETWORK_CLASS_KEY_PATH);
+    Prepare(KEY_NORMAL, ABSENT, ABSENT);
+    StoreAdapter("", PLANT_OFF);
+    const std::string key = INTERFACES_KEY_PATH "\\" + std::string(PLANT_OFF.guid);
+    ValueMap before = GetAllValues(key);
+    const std::string folder = ProgramDirectory();
+    const std::string listing = folder + "\\adapters.txt";
+
+    EXPECT_EQ(0u, RunProcess("cmd.exe /c \"" + query + " >\"" + listing + "\"\""));
+    std::ifstream file(listing, std::ios::binary);
+    std::string listed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, listed.find(PLANT_OFF.guid)) << listed;
+    EXPECT_NE(std::string::npos, listed.find(APIPA_NAME)) << listed;
+
+    EXPECT_EQ(0u, RunProcess("cmd.exe /c \"" + remove + "\""));
+    before.erase(APIPA_NAME);
+    EXPECT_EQ(before, GetAllValues(key));
+    EXPECT_EQ(ABSENT, StoredDword(key, APIPA_NAME));
+}
+
 TEST_F(KelvraTest, AListOfMachinesGivesOneLinePerMachineInItsOrder)
 {
     /* Under Wine's cmd, into a file. Wine reaches only this machine, by its name, whatever its
