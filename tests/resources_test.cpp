@@ -148,8 +148,9 @@ const struct
     {27, "APIPA Disabled, but Enabled on %u adapter%s"},
     {28, "APIPA now enabled; %u adapter%s kept own setting"},
     {29, "APIPA now disabled; %u adapter%s kept own setting"},
-    {30, "\r\nThese adapters have an APIPA setting of their own, which wins over the one above. "
-         "Kelvra changes only the value in Parameters: they keep theirs.\r\n"},
+    {30, "\r\nThese adapters have an APIPA setting of their own, which wins over the setting shown "
+         "below. "
+         "Kelvra changes only that one: they keep theirs.\r\n"},
     {31, "   %s: APIPA Enabled\r\n"},
     {32, "   %s: APIPA Disabled\r\n"},
 };

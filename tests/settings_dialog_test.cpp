@@ -609,9 +609,9 @@ const AdapterFixture ODD_TWO = {.guid = "{55555555-0000-0000-0000-000000000005}"
                                 .own = 2,
                                 .connectionName = "Odd"};
 
-const char *const OWN_SETTING_PARAGRAPH =
-    "\r\nThese adapters have an APIPA setting of their own, which wins over the one above. "
-    "Kelvra changes only the value in Parameters: they keep theirs.\r\n";
+const char *const OWN_SETTING_PARAGRAPH = "\r\nThese adapters have an APIPA setting of their own, "
+                                          "which wins over the setting shown below. "
+                                          "Kelvra changes only that one: they keep theirs.\r\n";
 
 TEST_F(AdapterDialogTest, AdaptersWithTheOtherStateAreCountedOnTheFirstScreenAndNamedOnTheirPage)
 {
