@@ -48,7 +48,7 @@ static void ShowApipaPage(HWND dialog)
         return;
     }
     length = (DWORD)LoadStringA(AppState.instance, IDS_PAGE_APIPA, text, 2048);
-    length = AppendEntry(text, length, IDS_ADAPTERS_OWN_SETTING, "");
+    length += (DWORD)LoadStringA(AppState.instance, IDS_ADAPTERS_OWN_SETTING, text + length, 1024);
     for (i = 0; i < found->count; i++)
     {
         const AdapterSetting *adapter = &found->adapters[i];

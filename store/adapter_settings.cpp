@@ -4,9 +4,9 @@
 #include "store/adapter_settings.h"
 #include "store/parameter_store.h"
 
-/* The adapter's connection name into name, when it has one that fits; else name is left as
- * it was. */
-static void ReadConnectionName(HKEY root, const char *adapter, char *name)
+/* Replaces name, an adapter's key name, with the name of its connection, when it has one that
+ * fits; else name is left as it was. */
+static void ReadConnectionName(HKEY root, char *name)
 {
     HKEY network;
     HKEY adapterKey;
@@ -23,7 +23,7 @@ static void ReadConnectionName(HKEY root, const char *adapter, char *name)
         return;
     /* Opened a step at a time, so that no path has to be put together from a name of any
      * length. */
-    result = RegOpenKeyExA(network, adapter, 0, KEY_READ, &adapterKey);
+    result = RegOpenKeyExA(network, name, 0, KEY_READ, &adapterKey);
     RegCloseKey(network);
     if (result != ERROR_SUCCESS)
         return;
@@ -78,7 +78,7 @@ void ReadAdapterSettings(HKEY root, AdapterSettings *found)
         if (ReadDwordValue(interfaces, adapter->name, APIPA_VALUE, &own) != ERROR_SUCCESS)
             continue;
         adapter->apipaOn = own == 1;
-        ReadConnectionName(root, adapter->name, adapter->name);
+        ReadConnectionName(root, adapter->name);
         found->count++;
     }
     RegCloseKey(interfaces);

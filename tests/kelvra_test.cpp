@@ -186,6 +186,13 @@ std::string DocumentText(const std::string &path, Caller where = Caller::current
     return text;
 }
 
+/* A file's whole content; empty when it cannot be read. */
+std::string FileText(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
 using Script = std::vector<std::string>;
 
 /* The scripts that README.md shows, by file name: the block indented by four blanks after
@@ -1374,10 +1381,7 @@ TEST_F(KelvraTest, AdaptersWithTheirOwnApipaSettingAreCountedInTheLineAndNeverWr
                                     c.arguments + " >report.txt\"");
 
         EXPECT_EQ(c.exitCode, exitCode);
-        std::ifstream file(report, std::ios::binary);
-        std::string written((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-        EXPECT_EQ(c.line + "\r\n", written);
+        EXPECT_EQ(c.line + "\r\n", FileText(report));
         EXPECT_EQ(c.apipaAfter, Stored(APIPA_NAME));
         EXPECT_EQ(ownBefore, GetAllValues(INTERFACES_KEY_PATH "\\" + std::string(PLANT_OFF.guid)));
         for (const AdapterFixture &adapter : c.adapters)
@@ -1417,8 +1421,7 @@ TEST_F(KelvraTest, TheDocumentsCommandRemovesAnAdaptersOwnSetting)
     const std::string listing = folder + "\\adapters.txt";
 
     EXPECT_EQ(0u, RunProcess("cmd.exe /c \"" + query + " >\"" + listing + "\"\""));
-    std::ifstream file(listing, std::ios::binary);
-    std::string listed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string listed = FileText(listing);
     EXPECT_NE(std::string::npos, listed.find(PLANT_OFF.guid)) << listed;
     EXPECT_NE(std::string::npos, listed.find(APIPA_NAME)) << listed;
 
@@ -1517,9 +1520,7 @@ TEST_F(KelvraTest, AListOfMachinesGivesOneLinePerMachineInItsOrder)
                                     Scaled(120000));
 
         EXPECT_EQ(c.exitCode, exitCode);
-        std::ifstream file(folder + "\\report.txt", std::ios::binary);
-        std::string report((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
+        std::string report = FileText(folder + "\\report.txt");
         std::vector<std::string> lines;
         size_t at = 0;
         for (size_t end; (end = report.find("\r\n", at)) != std::string::npos; at = end + 2)

@@ -79,7 +79,7 @@ all#app/machine_list.cpp#s/if \(IsSameName\(\&list->entries\[i\], start, length\
 all#store/adapter_settings.cpp#s/ \|\|\n\s+enableDhcp != 1\)/)/#an adapter with a fixed address counted
 all#store/adapter_settings.cpp#s/adapter->apipaOn = own == 1;/adapter->apipaOn = own != 0;/#a 2 of an adapter read as on
 all#store/adapter_settings.cpp#s/RegOpenKeyExA\(root, TCPIP_INTERFACES_KEY/RegOpenKeyExA(HKEY_LOCAL_MACHINE, TCPIP_INTERFACES_KEY/#the adapters read from this machine whatever root is given
-all#store/adapter_settings.cpp#s/ReadConnectionName\(root, adapter->name,/ReadConnectionName(root, "",/#adapters named by their key, never by their connection
+all#store/adapter_settings.cpp#s/ReadConnectionName\(root, adapter->name\);/if (0) ReadConnectionName(root, adapter->name);/#adapters named by their key, never by their connection
 all#store/adapter_settings.cpp#s/length >= ADAPTER_NAME_SIZE/length > ADAPTER_NAME_SIZE/#a connection name one too long copied past the name
 all#store/adapter_settings.cpp#s/if \(apipaOn == STATE_UNKNOWN\)\n\s+return 0;//#adapters counted against a state not read
 all#app/report_line.cpp#s/AppendState\(\&line, !apipaOn\);/AppendState(\&line, apipaOn);/#the state of the adapters apart given as the state in Parameters
