@@ -4,7 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
-#include "app/list_run.h"
+#include "fleet/list_run.h"
 #include "app/report_line.h"
 #include "app/target_machine.h"
 #include "dialog/settings_dialog.h"

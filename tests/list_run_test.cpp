@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/list_run.h"
+#include "fleet/list_run.h"
 #include "resources/resource.h"
 #include "support/app_state_helpers.h"
 #include "support/dialog_helpers.h"

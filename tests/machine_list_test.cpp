@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/machine_list.h"
+#include "fleet/machine_list.h"
 #include "support/process_helpers.h"
 
 namespace

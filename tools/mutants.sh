@@ -68,14 +68,14 @@ all#app/win_main.cpp#s/RecordFailureText\(IDS_WINDOWS_NOT_SUPPORTED\);\n\s+AppSt
 all#app/win_main.cpp#s/return AppState.computerName != NULL \? 2 : 0;/return 0;/#another machine exits 0 when the class cannot be registered
 all#dialog/settings_dialog.cpp#s/RecordFailure\(result\);\n    return 0;/return 0;/#a local read that could not be made reported as read
 all#store/parameter_store.cpp#s/RecordFailure\(result\);\n        return 0;\n    \}\n    result = RegSetValueExA/FormatErrorText(result);\n        return 0;\n    }\n    result = RegSetValueExA/#a key that cannot be opened for a write not reported as a failure
-all#app/list_run.h#s/define MAX_CHILDREN 32/define MAX_CHILDREN 48/#more than 32 children at once
-all#app/list_run.cpp#s/while \(\*written < list.count \&\& results\[\*written\].outcome != NOT_ENDED\)/while (*written < list.count)/#lines written before they are known
-all#app/list_run.cpp#s/(KeepFailure\(children\[i - 1\].entry, ERROR_TIMEOUT, IDS_CHILD_TIMED_OUT\);)/$1\n                TerminateProcess(children[i - 1].process, 1);/#a child past its limit killed, though it may be writing
-all#app/list_run.cpp#s/if \(now - children\[i - 1\].started >= ChildLimit\(\)\)/if (0)/#the list run waits without end for a child
-all#app/list_run.cpp#s/ \&\& !IsProgressWindowClosed\(\)\)/)/#closing the window does not stop the run
-all#app/list_run.cpp#s/if \(!list.entries\[next\].valid\)/if (0)/#a line that names no machine given to a child
-all#app/list_run.cpp#s/MsgWaitForMultipleObjects\(running, handles, FALSE, wait, QS_ALLINPUT\);/{ DWORD signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT); if (signalled < WAIT_OBJECT_0 + running) CollectChild(signalled - WAIT_OBJECT_0); } if (0)/#only the first ended child taken per wait, the others reported late
-all#app/machine_list.cpp#s/if \(IsSameName\(\&list->entries\[i\], start, length\)\)\n\s+return;//#a machine named twice worked on twice
+all#fleet/list_run.h#s/define MAX_CHILDREN 32/define MAX_CHILDREN 48/#more than 32 children at once
+all#fleet/list_run.cpp#s/while \(\*written < list.count \&\& results\[\*written\].outcome != NOT_ENDED\)/while (*written < list.count)/#lines written before they are known
+all#fleet/list_run.cpp#s/(KeepFailure\(children\[i - 1\].entry, ERROR_TIMEOUT, IDS_CHILD_TIMED_OUT\);)/$1\n                TerminateProcess(children[i - 1].process, 1);/#a child past its limit killed, though it may be writing
+all#fleet/list_run.cpp#s/if \(now - children\[i - 1\].started >= ChildLimit\(\)\)/if (0)/#the list run waits without end for a child
+all#fleet/list_run.cpp#s/ \&\& !IsProgressWindowClosed\(\)\)/)/#closing the window does not stop the run
+all#fleet/list_run.cpp#s/if \(!list.entries\[next\].valid\)/if (0)/#a line that names no machine given to a child
+all#fleet/list_run.cpp#s/MsgWaitForMultipleObjects\(running, handles, FALSE, wait, QS_ALLINPUT\);/{ DWORD signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT); if (signalled < WAIT_OBJECT_0 + running) CollectChild(signalled - WAIT_OBJECT_0); } if (0)/#only the first ended child taken per wait, the others reported late
+all#fleet/machine_list.cpp#s/if \(IsSameName\(\&list->entries\[i\], start, length\)\)\n\s+return;//#a machine named twice worked on twice
 all#store/adapter_settings.cpp#s/ \|\|\n\s+enableDhcp != 1\)/)/#an adapter with a fixed address counted
 all#store/adapter_settings.cpp#s/adapter->apipaOn = own == 1;/adapter->apipaOn = own != 0;/#a 2 of an adapter read as on
 all#store/adapter_settings.cpp#s/RegOpenKeyExA\(root, TCPIP_INTERFACES_KEY/RegOpenKeyExA(HKEY_LOCAL_MACHINE, TCPIP_INTERFACES_KEY/#the adapters read from this machine whatever root is given

@@ -1,8 +1,8 @@
 #include <windows.h>
 
 #include "app/app_state.h"
-#include "app/list_run.h"
-#include "app/machine_list.h"
+#include "fleet/list_run.h"
+#include "fleet/machine_list.h"
 #include "app/report_line.h"
 #include "app/target_machine.h"
 #include "dialog/progress_window.h"

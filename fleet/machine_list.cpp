@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/machine_list.h"
+#include "fleet/machine_list.h"
 #include "app/target_machine.h"
 
 static BOOL IsBlank(char c)
