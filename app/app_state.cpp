@@ -34,6 +34,7 @@ AppStateRecord AppState = {
     STATE_UNKNOWN,           /* apipaOn */
     0,                       /* machineListRun */
     &adapterSettingsRead,    /* adapterSettings */
+    0,                       /* workerLeftRunning */
 };
 
 void FormatErrorText(DWORD errorCode)

@@ -59,6 +59,9 @@ struct AppStateRecord
     /* The adapters with an APIPA setting of their own on the machine worked on, as read with
      * the two values; none until then. */
     AdapterSettings *adapterSettings;
+    /* The worker that connects to another machine did not end within the time limit: it may
+     * still wait in a remote call, which the process's end must not wait for. */
+    BOOL workerLeftRunning;
 };
 
 extern AppStateRecord AppState;

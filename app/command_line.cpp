@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "app/target_machine.h"
 
 BOOL MatchKeyword(const char *keyword, const char *text)
 {
@@ -50,10 +51,12 @@ static void RefuseComputerName(const char *where)
  * of double quotes as a batch file writes "%PC%", to the closing quote. A leading "\\\\" means
  * the same as none. An empty name, or one that still holds a quote or a blank, is refused.
  * "@path" names a list of machines instead, by the path of its file, which may hold blanks
- * inside the quotes. */
-static void TakeComputerName(const char *text)
+ * inside the quotes. Returns where the value ends, past its closing quote: nothing inside it
+ * is an option, whatever it holds ("@\"C:/lists/saved.txt\"" asks for no /SAVE). */
+static const char *TakeComputerName(const char *text)
 {
     const char *given = text;
+    const char *end;
     DWORD length = 0;
     DWORD i;
     BOOL listRun = text[0] == '@';
@@ -66,37 +69,50 @@ static void TakeComputerName(const char *text)
         text++;
         while (text[length] != '\0' && text[length] != '"')
             length++;
+        end = text[length] == '"' ? text + length + 1 : text + length;
         if (text[length] != '"' || !IsNameEnd(text[length + 1]))
         {
             RefuseComputerName(given);
-            return;
+            return end;
         }
     }
     else
     {
         while (!IsNameEnd(text[length]))
             length++;
+        end = text + length;
+        /* A list's path written with '/' and no quotes ("@C:/lists/saved.txt") would end at the
+         * first '/' and leave the rest of the path to be read as options (here /SAVE): it is
+         * refused whole, and scanning goes on at the next blank. */
+        if (listRun && *end == '/')
+        {
+            while (*end != '\0' && *end != ' ' && *end != '\t')
+                end++;
+            RefuseComputerName(given);
+            return end;
+        }
     }
     if (!listRun && length >= 2 && text[0] == '\\' && text[1] == '\\')
     {
         text += 2;
         length -= 2;
     }
-    for (i = 0; i < length; i++)
+    for (i = 0; listRun && i < length; i++)
     {
-        if (text[i] == '"' || (!listRun && (text[i] == ' ' || text[i] == '\t')))
+        if (text[i] == '"')
             length = 0;
     }
-    if (length == 0)
+    if (length == 0 || (!listRun && !IsMachineName(text, length)))
     {
         RefuseComputerName(given);
-        return;
+        return end;
     }
     if (AppState.computerNameRefused)
-        return;
+        return end;
     AppState.computerName = text;
     AppState.computerNameLength = length;
     AppState.machineListRun = listRun;
+    return end;
 }
 
 /* The seconds after "/TIMEOUT=", 1 to 3600; anything else leaves the limit as it was. */
@@ -165,8 +181,12 @@ void ParseCommandLine(const char *tail)
         if (SkipKeyword("QUIT", &cursor))
             AppState.autoQuit = 1;
         if (SkipKeyword("COMPUTER=", &cursor))
-            TakeComputerName(cursor);
-        else if (IsMisspeltComputer(cursor))
+        {
+            /* Scanning goes on after the value, never inside it. */
+            cursor = TakeComputerName(cursor);
+            continue;
+        }
+        if (IsMisspeltComputer(cursor))
             RefuseComputerName(cursor);
         if (SkipKeyword("TIMEOUT=", &cursor))
             TakeTimeout(cursor);

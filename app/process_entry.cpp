@@ -14,16 +14,29 @@
  */
 #include <windows.h>
 
+#include "app/app_state.h"
 #include "app/command_line_tail.h"
 
 extern "C" void WinMainCRTStartup(void)
 {
     STARTUPINFOA startup;
     int showCommand = SW_SHOWDEFAULT;
+    int exitCode;
 
     GetStartupInfoA(&startup);
     if (startup.dwFlags & STARTF_USESHOWWINDOW)
         showCommand = startup.wShowWindow;
-    ExitProcess(
-        WinMain(GetModuleHandleA(NULL), NULL, CommandLineTail(GetCommandLineA()), showCommand));
+    exitCode =
+        WinMain(GetModuleHandleA(NULL), NULL, CommandLineTail(GetCommandLineA()), showCommand);
+    /* A worker given up on a machine that does not answer may still be inside
+     * RegConnectRegistryA. ExitProcess would end it wherever it is and then call every DLL's
+     * detach code, which can wait for a lock that the ended worker held, in the network
+     * libraries that it was inside: the process would never end. TerminateProcess calls no
+     * detach code. Everything the run had to do is done by now (its writes returned, its line
+     * is written with a WriteFile that has returned), and the worker only ever reads, so
+     * nothing is cut short. Windows still ends the process only once the worker's pending I/O
+     * is cancelled; the list run takes a child's line without waiting for that. */
+    if (AppState.workerLeftRunning)
+        TerminateProcess(GetCurrentProcess(), (UINT)exitCode);
+    ExitProcess((UINT)exitCode);
 }

@@ -27,7 +27,9 @@ static void AppendText(LineBuilder *line, const char *text)
 
 /* A field as CSV writes it: in quotes, with each quote doubled, when it holds a comma or a
  * quote. Line breaks inside a system text become blanks, so that the record stays one line,
- * and the line break that ends such a text is left off. */
+ * and the line break that ends such a text is left off; any other control character (a NUL or
+ * a tab in a list's line) becomes a '?', so that no reader of the report stops or splits
+ * there. */
 static void AppendField(LineBuilder *line, const char *field, DWORD length)
 {
     BOOL quoted = 0;
@@ -51,6 +53,8 @@ static void AppendField(LineBuilder *line, const char *field, DWORD length)
             Append(line, "\"", 1);
         if (c == '\r' || c == '\n')
             c = ' ';
+        else if ((unsigned char)c < ' ')
+            c = '?';
         Append(line, &c, 1);
     }
     if (quoted)
@@ -79,15 +83,31 @@ static void AppendNumber(LineBuilder *line, DWORD number)
         Append(line, &digits[--count], 1);
 }
 
+/* The machine's field: a name too long to be one keeps a start that a reader can find in the
+ * list or the command line, marked as cut; the text says that it was refused. */
+static void AppendMachine(LineBuilder *line, const char *machine, DWORD length)
+{
+    DWORD kept = 0;
+
+    if (length <= COMPUTER_NAME_LIMIT)
+    {
+        AppendField(line, machine, length);
+        return;
+    }
+    /* Never half of a double-byte character. */
+    while (kept < MACHINE_FIELD_CUT)
+        kept += IsDBCSLeadByte((BYTE)machine[kept]) && kept + 1 < MACHINE_FIELD_CUT ? 2 : 1;
+    AppendField(line, machine, kept);
+    AppendText(line, "...");
+}
+
 DWORD FormatReportLine(char *text, const char *machine, DWORD machineLength, const char *outcome,
                        LONG mediaSenseOn, LONG apipaOn, DWORD apipaApart, DWORD code,
-                       const char *reason)
+                       BOOL codeGiven, const char *reason)
 {
     LineBuilder line = {text, 0};
 
-    /* A name too long to be one is left out: the text says it was refused. */
-    if (machineLength <= COMPUTER_NAME_LIMIT)
-        AppendField(&line, machine, machineLength);
+    AppendMachine(&line, machine, machineLength);
     AppendText(&line, ",");
     AppendText(&line, outcome);
     AppendText(&line, ",");
@@ -104,7 +124,7 @@ DWORD FormatReportLine(char *text, const char *machine, DWORD machineLength, con
         AppendText(&line, apipaApart == 1 ? " adapter)" : " adapters)");
     }
     AppendText(&line, ",");
-    if (code != 0)
+    if (code != 0 || codeGiven)
         AppendNumber(&line, code);
     AppendText(&line, ",");
     if (reason != NULL)
@@ -135,7 +155,7 @@ DWORD BuildReportLine(char *text)
         outcome = OUTCOME_CHANGED;
     return FormatReportLine(text, machine, length, outcome, AppState.mediaSenseOn, AppState.apipaOn,
                             CountAdaptersApart(AppState.adapterSettings, AppState.apipaOn),
-                            AppState.runFailed ? AppState.failureCode : 0,
+                            AppState.runFailed ? AppState.failureCode : 0, 0,
                             AppState.runFailed ? AppState.messageText : NULL);
 }
 
@@ -152,8 +172,93 @@ void WriteOutputLine(const char *line, DWORD length)
     type = GetFileType(output);
     if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE)
         return;
-    /* One call, so that lines of runs that share a log never interleave inside a line. */
-    WriteFile(output, line, length, &written, NULL);
+    /* One call, so that lines of runs that share a log never interleave inside a line. A file
+     * is written at its end, wherever this handle's own position is: runs that opened one log
+     * with ">>" before either wrote would otherwise write at the same place, one line over the
+     * other. Both offsets 0xFFFFFFFF ask for that, as FILE_APPEND_DATA access would (WriteFile's
+     * reference); a pipe has no position, and is written as it is. */
+    if (type == FILE_TYPE_DISK)
+    {
+        OVERLAPPED atEnd;
+
+        ZeroMemory(&atEnd, sizeof(atEnd));
+        atEnd.Offset = 0xFFFFFFFF;
+        atEnd.OffsetHigh = 0xFFFFFFFF;
+        WriteFile(output, line, length, &written, &atEnd);
+    }
+    else
+        WriteFile(output, line, length, &written, NULL);
+}
+
+DWORD MachineFieldEnd(const char *line, DWORD length)
+{
+    DWORD i = 0;
+    BOOL quoted = 0;
+
+    while (i < length && (quoted || line[i] != ','))
+    {
+        if (line[i] == '"')
+            quoted = !quoted;
+        i++;
+    }
+    return i;
+}
+
+LineOutcomeKind LineOutcome(const char *line, DWORD length)
+{
+    static const char *const outcomes[] = {OUTCOME_FAILED, OUTCOME_CHANGED, OUTCOME_AS_ASKED};
+    static const LineOutcomeKind kinds[] = {LINE_FAILED, LINE_CHANGED, LINE_AS_ASKED};
+    DWORD i;
+    DWORD o;
+
+    if (length < 2 || line[length - 2] != '\r' || line[length - 1] != '\n')
+        return LINE_INCOMPLETE;
+    for (i = 0; i + 2 < length; i++)
+    {
+        if (line[i] == '\r' || line[i] == '\n')
+            return LINE_INCOMPLETE;
+    }
+    i = MachineFieldEnd(line, length) + 1;
+    for (o = 0; o < sizeof(outcomes) / sizeof(outcomes[0]); o++)
+    {
+        DWORD n = (DWORD)lstrlenA(outcomes[o]);
+        DWORD k = 0;
+
+        while (k < n && i + k < length && line[i + k] == outcomes[o][k])
+            k++;
+        if (k == n && i + n < length && line[i + n] == ',')
+            return kinds[o];
+    }
+    return LINE_INCOMPLETE;
+}
+
+DWORD LineCode(const char *line, DWORD length)
+{
+    DWORD i = MachineFieldEnd(line, length);
+    DWORD commas = 0;
+    DWORD code = 0;
+
+    /* The outcome and the two states hold no comma. */
+    while (i < length && commas < 4)
+    {
+        if (line[i] == ',')
+            commas++;
+        i++;
+    }
+    while (i < length && line[i] >= '0' && line[i] <= '9')
+        code = code * 10 + (DWORD)(line[i++] - '0');
+    return code;
+}
+
+DWORD ReplaceMachineField(char *text, const char *machine, DWORD machineLength, const char *line,
+                          DWORD length)
+{
+    LineBuilder out = {text, 0};
+    DWORD rest = MachineFieldEnd(line, length);
+
+    AppendMachine(&out, machine, machineLength);
+    Append(&out, line + rest, length - rest);
+    return out.length;
 }
 
 void WriteReportLine(void)

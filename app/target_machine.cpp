@@ -106,6 +106,7 @@ BOOL OpenTargetMachine(void)
     CloseHandle(worker);
     if (waited != WAIT_OBJECT_0)
     {
+        AppState.workerLeftRunning = 1;
         RecordFailure(waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError());
         return 0;
     }
@@ -130,6 +131,22 @@ void CloseTargetMachine(void)
     if (AppState.registryRoot != HKEY_LOCAL_MACHINE && AppState.registryRoot != NULL)
         RegCloseKey(AppState.registryRoot);
     AppState.registryRoot = HKEY_LOCAL_MACHINE;
+}
+
+BOOL IsMachineName(const char *name, DWORD length)
+{
+    DWORD i;
+
+    if (length == 0 || length > COMPUTER_NAME_LIMIT || name[0] == '@')
+        return 0;
+    for (i = 0; i < length; i++)
+    {
+        unsigned char c = (unsigned char)name[i];
+
+        if (c <= ' ' || c == '"' || c == '/' || c == 0x7F)
+            return 0;
+    }
+    return 1;
 }
 
 void TargetTitle(char *title)

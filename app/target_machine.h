@@ -11,6 +11,12 @@
  * an invalid computer name, never cut to fit. */
 #define COMPUTER_NAME_LIMIT 255
 
+/* Whether the length characters at name can be a machine's name, on the command line and in a
+ * list alike: 1 to COMPUTER_NAME_LIMIT of them, none a blank, a quote, a '/' (the command line
+ * a child is given would end the name there) or a control character (a NUL or a tab would
+ * make another, shorter name of it), and no '@' first (that names a list). */
+BOOL IsMachineName(const char *name, DWORD length);
+
 /* "Kelvra - \\" and the longest name, with its zero. */
 #define TARGET_TITLE_SIZE (sizeof("Kelvra - \\\\") + COMPUTER_NAME_LIMIT)
 

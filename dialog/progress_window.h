@@ -7,28 +7,38 @@
 
 #include <windows.h>
 
-/* Counts of a list run: machines on the list, and how many of them ended which way. */
+/* Counts of a list run: machines on the list, and how many of them ended which way; timedOut
+ * of the failed ones did not answer within their time limit. */
 struct ListCounts
 {
     DWORD total;
     DWORD changed;
     DWORD asAsked;
     DWORD failed;
+    DWORD timedOut;
 };
 
-/* Opens the window, shown, with Kelvra's icon; NULL when it cannot be made. */
-HWND OpenProgressWindow(void);
+/* The window of one run: made by OpenProgressWindow, handed to each call, gone with
+ * CloseProgressWindow. A run without the window has handle NULL, and every call does nothing. */
+struct ProgressWindow
+{
+    HWND handle;
+    BOOL closeAsked; /* the person has asked to close it: its Close button or the title bar's */
+    HICON smallIcon;
+    HICON largeIcon;
+};
+
+/* Opens the window, shown, with Kelvra's icon; window->handle is NULL when it cannot be
+ * made. */
+void OpenProgressWindow(ProgressWindow *window);
 
 /* Shows the counts: as the run goes on, or, when finished is 1, as it ended. */
-void ShowProgress(HWND window, const ListCounts *counts, BOOL finished);
-
-/* 1 once the person has asked to close the window (its Close button or the title bar's). */
-BOOL IsProgressWindowClosed(void);
+void ShowProgress(ProgressWindow *window, const ListCounts *counts, BOOL finished);
 
 /* Handles what the window's messages ask, without waiting. */
-void PumpProgressWindow(HWND window);
+void PumpProgressWindow(ProgressWindow *window);
 
 /* Destroys the window and what it holds. */
-void CloseProgressWindow(HWND window);
+void CloseProgressWindow(ProgressWindow *window);
 
 #endif

@@ -1,47 +1,51 @@
 #include <windows.h>
 
 #include "app/app_state.h"
-#include "fleet/list_run.h"
-#include "fleet/machine_list.h"
 #include "app/report_line.h"
 #include "app/target_machine.h"
 #include "dialog/progress_window.h"
+#include "fleet/child_process.h"
+#include "fleet/list_run.h"
+#include "fleet/machine_list.h"
 #include "resources/resource.h"
 
-/* How a machine's run ended, as its line says; NOT_ENDED until its line is known. */
-enum Outcome
-{
-    NOT_ENDED,
-    ENDED_FAILED,
-    ENDED_CHANGED,
-    ENDED_AS_ASKED
-};
+/* Every kind of input that Windows 2000 knows, for MsgWaitForMultipleObjects: QS_ALLINPUT as
+ * its headers had it. Today's headers add QS_RAWINPUT, which came with XP, and Windows 2000
+ * refuses the whole wait for it (GetQueueStatus: "Windows 2000: This flag is not supported"). */
+#define WINDOWS_2000_ALL_INPUT                                                                     \
+    (QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_KEY | QS_POSTMESSAGE | QS_TIMER | QS_PAINT |               \
+     QS_SENDMESSAGE | QS_HOTKEY)
+
+/* How often, at the most, the run looks for lines of children that have not ended: a wait can
+ * wake for a process that ends, not for a line in a pipe. */
+#define LINE_POLL_MS 250
 
 /* What became of one machine: its line, once known, and how it ended. */
 struct MachineResult
 {
     char *line;
     DWORD length;
-    Outcome outcome;
+    LineOutcomeKind outcome; /* LINE_INCOMPLETE until its line is known */
 };
 
-/* A child that is running, and the read end of the pipe that is its standard output. */
-struct Child
+/* One list run, from the list read to the last line written: made by RunMachineList and
+ * handed to every step, so that nothing of it outlives the run or reaches the next. */
+struct ListRun
 {
-    HANDLE process;
-    HANDLE output;
-    DWORD entry;
-    DWORD started;
+    char program[MAX_PATH]; /* Kelvra's own path, which each child is started from */
+    MachineList list;
+    MachineResult *results;
+    ChildProcess *children; /* MAX_CHILDREN of them, the first running in use */
+    DWORD running;
+    DWORD next;    /* the first machine of the list not started yet */
+    DWORD written; /* the machines whose lines are written, in the list's order */
+    ListCounts counts;
+    ProgressWindow window;
 };
-
-static MachineList list;
-static MachineResult *results;
-static Child children[MAX_CHILDREN];
-static DWORD running;
-static ListCounts counts;
 
 /* Keeps line as the machine's result, outcome as it says. */
-static void KeepLine(DWORD entry, const char *line, DWORD length, Outcome outcome)
+static void KeepLine(ListRun *run, DWORD entry, const char *line, DWORD length,
+                     LineOutcomeKind outcome)
 {
     char *copy = (char *)HeapAlloc(GetProcessHeap(), 0, length);
     DWORD i;
@@ -51,203 +55,112 @@ static void KeepLine(DWORD entry, const char *line, DWORD length, Outcome outcom
         for (i = 0; i < length; i++)
             copy[i] = line[i];
     }
-    results[entry].line = copy;
-    results[entry].length = copy != NULL ? length : 0;
-    results[entry].outcome = outcome;
-    if (outcome == ENDED_CHANGED)
-        counts.changed++;
-    else if (outcome == ENDED_AS_ASKED)
-        counts.asAsked++;
+    run->results[entry].line = copy;
+    run->results[entry].length = copy != NULL ? length : 0;
+    run->results[entry].outcome = outcome;
+    if (outcome == LINE_CHANGED)
+        run->counts.changed++;
+    else if (outcome == LINE_AS_ASKED)
+        run->counts.asAsked++;
     else
-        counts.failed++;
+        run->counts.failed++;
+    if (outcome == LINE_FAILED && LineCode(line, length) == ERROR_TIMEOUT)
+        run->counts.timedOut++;
 }
 
 /* A failed line of the run's own for a machine: Windows' text for code, or, with a stringId,
- * Kelvra's own text. */
-static void KeepFailure(DWORD entry, DWORD code, UINT stringId)
+ * Kelvra's own text. codeGiven writes a code of 0 too, as a child's exit code. */
+static void KeepFailure(ListRun *run, DWORD entry, DWORD code, BOOL codeGiven, UINT stringId)
 {
     char line[REPORT_LINE_SIZE];
-    const MachineEntry *machine = &list.entries[entry];
+    const MachineEntry *machine = &run->list.entries[entry];
 
     if (stringId != 0)
         RecordFailureText(stringId);
     else
         FormatErrorText(code);
-    KeepLine(entry, line,
-             FormatReportLine(line, machine->name, machine->length, OUTCOME_FAILED, STATE_UNKNOWN,
-                              STATE_UNKNOWN, 0, code, AppState.messageText),
-             ENDED_FAILED);
+    KeepLine(run, entry, line,
+             FormatReportLine(line, machine->text, machine->textLength, OUTCOME_FAILED,
+                              STATE_UNKNOWN, STATE_UNKNOWN, 0, code, codeGiven,
+                              AppState.messageText),
+             LINE_FAILED);
 }
 
-/* The outcome that a child's line gives, after its machine's field; NOT_ENDED when the text is
- * no line of Kelvra's: one line, ending in CR LF. */
-static Outcome LineOutcome(const char *line, DWORD length)
+/* The child's line, its machine's field given back as the list wrote it, so that every line of
+ * the report can be found in the list: "\\\\pc042" stays so, and so does its letter case. */
+static void KeepChildLine(ListRun *run, const ChildProcess *child, LineOutcomeKind outcome)
 {
-    static const char *const outcomes[] = {OUTCOME_FAILED, OUTCOME_CHANGED, OUTCOME_AS_ASKED};
-    static const Outcome ended[] = {ENDED_FAILED, ENDED_CHANGED, ENDED_AS_ASKED};
-    DWORD i = 0;
-    DWORD o;
-    BOOL quoted = 0;
+    char line[REPORT_LINE_SIZE + 2 * COMPUTER_NAME_LIMIT + 2];
+    const MachineEntry *machine = &run->list.entries[child->entry];
 
-    if (length < 2 || line[length - 2] != '\r' || line[length - 1] != '\n')
-        return NOT_ENDED;
-    for (o = 0; o + 2 < length; o++)
-    {
-        if (line[o] == '\r' || line[o] == '\n')
-            return NOT_ENDED;
-    }
-    /* The machine's field, quoted as CSV quotes it when it holds a comma. */
-    while (i < length && (quoted || line[i] != ','))
-    {
-        if (line[i] == '"')
-            quoted = !quoted;
-        i++;
-    }
-    i++;
-    for (o = 0; o < sizeof(outcomes) / sizeof(outcomes[0]); o++)
-    {
-        DWORD n = (DWORD)lstrlenA(outcomes[o]);
-        DWORD k = 0;
-
-        while (k < n && i + k < length && line[i + k] == outcomes[o][k])
-            k++;
-        if (k == n && i + n < length && line[i + n] == ',')
-            return ended[o];
-    }
-    return NOT_ENDED;
-}
-
-/* Appends text to the command line being built in buffer, of size bytes. */
-static void AppendArgument(char *buffer, DWORD size, DWORD *length, const char *text, DWORD count)
-{
-    DWORD i;
-
-    for (i = 0; i < count && text[i] != '\0' && *length + 1 < size; i++)
-        buffer[(*length)++] = text[i];
-    buffer[*length] = '\0';
-}
-
-/* The child's command line: this program, the machine, the run's own options, /QUIT. */
-static void ChildCommandLine(char *buffer, DWORD size, const MachineEntry *machine)
-{
-    char path[MAX_PATH + 1];
-    char timeout[24];
-    DWORD length = 0;
-    DWORD pathLength = GetModuleFileNameA(NULL, path, MAX_PATH);
-
-    path[pathLength < MAX_PATH ? pathLength : MAX_PATH] = '\0';
-    AppendArgument(buffer, size, &length, "\"", 1);
-    AppendArgument(buffer, size, &length, path, MAX_PATH);
-    AppendArgument(buffer, size, &length, "\" /COMPUTER=", 12);
-    AppendArgument(buffer, size, &length, machine->name, machine->length);
-    if (AppState.requestedDisableMediaSense != NOT_REQUESTED)
-        AppendArgument(
-            buffer, size, &length,
-            AppState.requestedDisableMediaSense == 1 ? " /MEDIASENSE=OFF" : " /MEDIASENSE=ON", 32);
-    if (AppState.requestedApipaEnabled != NOT_REQUESTED)
-        AppendArgument(buffer, size, &length,
-                       AppState.requestedApipaEnabled == 1 ? " /APIPA=ON" : " /APIPA=OFF", 32);
-    if (AppState.autoSave == 1)
-        AppendArgument(buffer, size, &length, " /SAVE", 32);
-    wsprintfA(timeout, " /TIMEOUT=%u /QUIT", AppState.timeoutSeconds);
-    AppendArgument(buffer, size, &length, timeout, sizeof(timeout));
-}
-
-/* Starts the child for entry, its standard output a pipe of the run's own. Returns 1, or 0
- * with the machine's failed line kept. */
-static BOOL StartChild(DWORD entry)
-{
-    char commandLine[MAX_PATH + COMPUTER_NAME_LIMIT + 128];
-    HANDLE readEnd;
-    HANDLE writeEnd;
-    HANDLE inherited;
-    STARTUPINFOA startup;
-    PROCESS_INFORMATION process;
-    BOOL started;
-    DWORD error;
-
-    ChildCommandLine(commandLine, sizeof(commandLine), &list.entries[entry]);
-    if (!CreatePipe(&readEnd, &writeEnd, NULL, REPORT_LINE_SIZE * 2))
-    {
-        KeepFailure(entry, GetLastError(), 0);
-        return 0;
-    }
-    /* Only this child may hold the write end: one that another child held too would not end
-     * when this one does. The run starts one child at a time, on one thread, so the handle is
-     * inheritable only while this child is being made. */
-    if (!DuplicateHandle(GetCurrentProcess(), writeEnd, GetCurrentProcess(), &inherited, 0, TRUE,
-                         DUPLICATE_SAME_ACCESS))
-    {
-        error = GetLastError();
-        CloseHandle(readEnd);
-        CloseHandle(writeEnd);
-        KeepFailure(entry, error, 0);
-        return 0;
-    }
-    CloseHandle(writeEnd);
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = inherited;
-    started =
-        CreateProcessA(NULL, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process);
-    error = GetLastError();
-    CloseHandle(inherited);
-    if (!started)
-    {
-        CloseHandle(readEnd);
-        KeepFailure(entry, error, 0);
-        return 0;
-    }
-    CloseHandle(process.hThread);
-    children[running].process = process.hProcess;
-    children[running].output = readEnd;
-    children[running].entry = entry;
-    children[running].started = GetTickCount();
-    running++;
-    return 1;
+    KeepLine(
+        run, child->entry, line,
+        ReplaceMachineField(line, machine->text, machine->textLength, child->line, child->length),
+        outcome);
 }
 
 /* Takes the child in slot off the list of running ones. */
-static void ForgetChild(DWORD slot)
+static void ForgetChild(ListRun *run, DWORD slot)
 {
-    CloseHandle(children[slot].process);
-    CloseHandle(children[slot].output);
-    children[slot] = children[--running];
+    CloseChildProcess(&run->children[slot]);
+    run->children[slot] = run->children[--run->running];
 }
 
-/* The child in slot has ended: its line, if it wrote a whole one, or a failed line with its
- * exit code. Never waits: what the pipe holds is all there is once the child has ended. */
-static void CollectChild(DWORD slot)
+/* Starts the child for the next machine of the list, or keeps its failed line. */
+static void StartNext(ListRun *run)
 {
-    char line[REPORT_LINE_SIZE + 1];
-    DWORD length = 0;
-    DWORD available = 0;
-    DWORD read;
-    DWORD exitCode = 0;
-    Outcome outcome;
+    DWORD entry = run->next++;
+    DWORD error;
 
-    while (length < sizeof(line) &&
-           PeekNamedPipe(children[slot].output, NULL, 0, NULL, &available, NULL) && available > 0 &&
-           ReadFile(children[slot].output, line + length, sizeof(line) - length, &read, NULL) &&
-           read > 0)
-        length += read;
-    GetExitCodeProcess(children[slot].process, &exitCode);
-    outcome = length <= REPORT_LINE_SIZE ? LineOutcome(line, length) : NOT_ENDED;
-    if (outcome != NOT_ENDED)
-        KeepLine(children[slot].entry, line, length, outcome);
+    if (!run->list.entries[entry].valid)
+    {
+        KeepFailure(run, entry, ERROR_INVALID_COMPUTERNAME, 0, 0);
+        return;
+    }
+    error = StartChildProcess(&run->children[run->running], run->program, &run->list.entries[entry],
+                              entry);
+    if (error != ERROR_SUCCESS)
+        KeepFailure(run, entry, error, 0, 0);
     else
-        KeepFailure(children[slot].entry, exitCode, IDS_CHILD_NO_LINE);
-    ForgetChild(slot);
+        run->running++;
+}
+
+/* Takes every child whose line is whole, ended or not: a child whose worker still waits on a
+ * machine that is off may take long to end after its line (Windows ends a process only once
+ * its pending network I/O is cancelled), and it has nothing more to say. A child that has
+ * ended without a whole line gets a failed line with its exit code, whatever that is. */
+static void CollectChildren(ListRun *run)
+{
+    DWORD i;
+
+    for (i = run->running; i > 0; i--)
+    {
+        ChildProcess *child = &run->children[i - 1];
+        BOOL ended = WaitForSingleObject(child->process, 0) == WAIT_OBJECT_0;
+        /* Read after the test: what an ended child wrote is all in the pipe by then. */
+        LineOutcomeKind outcome = ReadChildLine(child);
+        DWORD exitCode = 0;
+
+        if (outcome != LINE_INCOMPLETE)
+            KeepChildLine(run, child, outcome);
+        else if (ended)
+        {
+            GetExitCodeProcess(child->process, &exitCode);
+            KeepFailure(run, child->entry, exitCode, 1, IDS_CHILD_NO_LINE);
+        }
+        else
+            continue;
+        ForgetChild(run, i - 1);
+    }
 }
 
 /* Writes the lines that are known, in the list's order, up to the first that is not. */
-static void WriteReadyLines(DWORD *written)
+static void WriteReadyLines(ListRun *run)
 {
-    while (*written < list.count && results[*written].outcome != NOT_ENDED)
+    while (run->written < run->list.count && run->results[run->written].outcome != LINE_INCOMPLETE)
     {
-        WriteOutputLine(results[*written].line, results[*written].length);
-        (*written)++;
+        WriteOutputLine(run->results[run->written].line, run->results[run->written].length);
+        run->written++;
     }
 }
 
@@ -257,73 +170,86 @@ static DWORD ChildLimit(void)
     return (AppState.timeoutSeconds + CHILD_MARGIN_SECONDS) * 1000;
 }
 
-static void RunChildren(HWND window)
+/* Waits until a child ends, a message comes, a child's limit passes or it is time to look for
+ * lines written by children that have not ended. Returns 1, or 0 when the wait failed. */
+static BOOL WaitForChildren(ListRun *run)
 {
-    DWORD next = 0;
-    DWORD written = 0;
     HANDLE handles[MAX_CHILDREN];
+    DWORD wait = LINE_POLL_MS;
+    DWORD now = GetTickCount();
     DWORD i;
+
+    for (i = 0; i < run->running; i++)
+    {
+        DWORD spent = now - run->children[i].started;
+        DWORD left = spent < ChildLimit() ? ChildLimit() - spent : 0;
+
+        handles[i] = run->children[i].process;
+        if (left < wait)
+            wait = left;
+    }
+    return MsgWaitForMultipleObjects(run->running, handles, FALSE, wait, WINDOWS_2000_ALL_INPUT) !=
+           WAIT_FAILED;
+}
+
+/* A child past its limit is given up, never killed: it may be inside a write on its machine,
+ * and ending it there would leave that write's outcome unknown. Its line says that it may still
+ * change the machine. */
+static void GiveUpLateChildren(ListRun *run)
+{
+    DWORD now = GetTickCount();
+    DWORD i;
+
+    for (i = run->running; i > 0; i--)
+    {
+        if (now - run->children[i - 1].started >= ChildLimit())
+        {
+            KeepFailure(run, run->children[i - 1].entry, ERROR_TIMEOUT, 0, IDS_CHILD_TIMED_OUT);
+            ForgetChild(run, i - 1);
+        }
+    }
+}
+
+static void RunChildren(ListRun *run)
+{
+    DWORD waitError = ERROR_SUCCESS;
 
     for (;;)
     {
-        DWORD wait = ChildLimit();
-        DWORD now;
-
         /* What came for the window first: a wait wakes only for what comes after it. */
-        PumpProgressWindow(window);
-        while (running < MAX_CHILDREN && next < list.count && !IsProgressWindowClosed())
-        {
-            if (!list.entries[next].valid)
-                KeepFailure(next, ERROR_INVALID_COMPUTERNAME, 0);
-            else
-                StartChild(next);
-            next++;
-        }
-        WriteReadyLines(&written);
-        ShowProgress(window, &counts, 0);
-        if (running == 0)
+        PumpProgressWindow(&run->window);
+        while (run->running < MAX_CHILDREN && run->next < run->list.count &&
+               !run->window.closeAsked)
+            StartNext(run);
+        WriteReadyLines(run);
+        ShowProgress(&run->window, &run->counts, 0);
+        if (run->running == 0)
             break;
-
-        /* Until the first child ends, a message comes, or the next limit passes. */
-        now = GetTickCount();
-        for (i = 0; i < running; i++)
+        if (!WaitForChildren(run))
         {
-            DWORD spent = now - children[i].started;
-            DWORD left = spent < ChildLimit() ? ChildLimit() - spent : 0;
-
-            handles[i] = children[i].process;
-            if (left < wait)
-                wait = left;
+            waitError = GetLastError();
+            break;
         }
-        MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT);
-
-        /* Every child that has ended, not only the one the wait names: it names the first in
-         * the array, and one further on could wait behind ever new ones, until its limit
-         * passed although it had ended. */
-        for (i = running; i > 0; i--)
-        {
-            if (WaitForSingleObject(children[i - 1].process, 0) == WAIT_OBJECT_0)
-                CollectChild(i - 1);
-        }
-
-        /* A child past its limit is given up, never killed: it may be inside a write on its
-         * machine, and ending it there would leave that write's outcome unknown. Its line says
-         * that it may still change the machine. */
-        now = GetTickCount();
-        for (i = running; i > 0; i--)
-        {
-            if (now - children[i - 1].started >= ChildLimit())
-            {
-                KeepFailure(children[i - 1].entry, ERROR_TIMEOUT, IDS_CHILD_TIMED_OUT);
-                ForgetChild(i - 1);
-            }
-        }
+        CollectChildren(run);
+        GiveUpLateChildren(run);
     }
 
+    /* A wait that fails would fail again at once, and a loop around it would spin while the
+     * children run: the run stops, and says why for each machine it has no line for. */
+    if (waitError != ERROR_SUCCESS)
+    {
+        while (run->running > 0)
+        {
+            KeepFailure(run, run->children[0].entry, waitError, 1, IDS_LIST_WAIT_FAILED);
+            ForgetChild(run, 0);
+        }
+        while (run->next < run->list.count)
+            KeepFailure(run, run->next++, waitError, 1, IDS_LIST_WAIT_FAILED);
+    }
     /* Closed early: what was never started is no "as asked". */
-    for (; next < list.count; next++)
-        KeepFailure(next, 0, IDS_LIST_NOT_DONE);
-    WriteReadyLines(&written);
+    while (run->next < run->list.count)
+        KeepFailure(run, run->next++, 0, 0, IDS_LIST_NOT_DONE);
+    WriteReadyLines(run);
 }
 
 /* The run's own output is no child's: one that a child held open would keep a pipe that reads
@@ -343,74 +269,137 @@ static void KeepStandardHandles(void)
         setInformation(GetStdHandle(standard[i]), HANDLE_FLAG_INHERIT, 0);
 }
 
-int RunMachineList(BOOL *linesWritten)
+/* Kelvra's own path, for every child, found once: a path that GetModuleFileNameA cut at
+ * MAX_PATH, or whose characters the ANSI code page lacks (they come back as '?' or a
+ * look-alike, and name no file), would fail every child's start, one failed line per machine
+ * for one cause. The path must come back from the ANSI code page as the system has it. */
+static DWORD FindProgram(ListRun *run)
+{
+    WCHAR wide[MAX_PATH + 1];
+    WCHAR back[MAX_PATH + 1];
+    DWORD length = GetModuleFileNameA(NULL, run->program, MAX_PATH);
+    DWORD wideLength = GetModuleFileNameW(NULL, wide, MAX_PATH + 1);
+    DWORD i;
+
+    if (length == 0 || wideLength == 0)
+        return GetLastError();
+    if (length >= MAX_PATH || wideLength >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    run->program[length] = '\0';
+    if ((DWORD)MultiByteToWideChar(CP_ACP, 0, run->program, (int)length, back, MAX_PATH) !=
+        wideLength)
+        return ERROR_NO_UNICODE_TRANSLATION;
+    for (i = 0; i < wideLength; i++)
+    {
+        if (back[i] != wide[i])
+            return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return ERROR_SUCCESS;
+}
+
+/* Reads the list that AppState names into run. Returns 1, or 0 with the failure recorded. */
+static BOOL OpenList(ListRun *run)
 {
     char path[MAX_PATH];
     DWORD length = AppState.computerNameLength;
-    HWND window = NULL;
     LONG result;
     DWORD i;
-
-    KeepStandardHandles();
-    *linesWritten = 0;
 
     if (length == 0 || length >= MAX_PATH)
     {
         RecordFailure(length == 0 ? ERROR_INVALID_NAME : ERROR_FILENAME_EXCED_RANGE);
-        return 2;
+        return 0;
     }
     for (i = 0; i < length; i++)
         path[i] = AppState.computerName[i];
     path[length] = '\0';
-    result = ReadMachineList(path, &list);
+    result = ReadMachineList(path, &run->list);
     if (result != ERROR_SUCCESS)
     {
         RecordFailure(result);
-        return 2;
+        return 0;
     }
-    if (list.count == 0)
+    if (run->list.count == 0)
     {
-        FreeMachineList(&list);
         RecordFailureText(IDS_LIST_EMPTY);
-        return 2;
+        return 0;
     }
-    results = (MachineResult *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
-                                         list.count * sizeof(MachineResult));
-    if (results == NULL)
+    run->results = (MachineResult *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                              run->list.count * sizeof(MachineResult));
+    run->children =
+        (ChildProcess *)HeapAlloc(GetProcessHeap(), 0, MAX_CHILDREN * sizeof(ChildProcess));
+    if (run->results == NULL || run->children == NULL)
     {
-        FreeMachineList(&list);
         RecordFailure(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    return 1;
+}
+
+/* Gives back what the run took. */
+static void CloseList(ListRun *run)
+{
+    DWORD i;
+
+    for (i = 0; run->results != NULL && i < run->list.count; i++)
+    {
+        if (run->results[i].line != NULL)
+            HeapFree(GetProcessHeap(), 0, run->results[i].line);
+    }
+    if (run->results != NULL)
+        HeapFree(GetProcessHeap(), 0, run->results);
+    if (run->children != NULL)
+        HeapFree(GetProcessHeap(), 0, run->children);
+    FreeMachineList(&run->list);
+}
+
+/* Shows the counts until the person closes the window; one who closed it early has seen
+ * enough. */
+static void ShowUntilClosed(ListRun *run)
+{
+    if (run->window.handle == NULL)
+        return;
+    if (!run->window.closeAsked)
+        ShowProgress(&run->window, &run->counts, 1);
+    while (!run->window.closeAsked)
+    {
+        WaitMessage();
+        PumpProgressWindow(&run->window);
+    }
+    CloseProgressWindow(&run->window);
+}
+
+int RunMachineList(BOOL *linesWritten)
+{
+    ListRun run;
+    DWORD error;
+
+    ZeroMemory(&run, sizeof(run));
+    KeepStandardHandles();
+    *linesWritten = 0;
+
+    error = FindProgram(&run);
+    if (error != ERROR_SUCCESS)
+    {
+        /* Windows' code, and Kelvra's own words for what to do about it. */
+        RecordFailureText(IDS_PROGRAM_PATH_UNUSABLE);
+        AppState.failureCode = error;
         return 2;
     }
-    ZeroMemory(&counts, sizeof(counts));
-    counts.total = list.count;
+    if (!OpenList(&run))
+    {
+        CloseList(&run);
+        return 2;
+    }
+    run.counts.total = run.list.count;
 
     *linesWritten = 1;
     if (AppState.autoQuit != 1)
-        window = OpenProgressWindow();
-    RunChildren(window);
-    /* The counts stay on show until the person closes the window; one who closed it early
-     * has seen enough. */
-    if (window != NULL)
-    {
-        if (!IsProgressWindowClosed())
-            ShowProgress(window, &counts, 1);
-        while (!IsProgressWindowClosed())
-        {
-            WaitMessage();
-            PumpProgressWindow(window);
-        }
-        CloseProgressWindow(window);
-    }
-
-    for (i = 0; i < list.count; i++)
-    {
-        if (results[i].line != NULL)
-            HeapFree(GetProcessHeap(), 0, results[i].line);
-    }
-    HeapFree(GetProcessHeap(), 0, results);
-    FreeMachineList(&list);
-    if (counts.failed > 0)
+        OpenProgressWindow(&run.window);
+    RunChildren(&run);
+    ShowUntilClosed(&run);
+    CloseList(&run);
+    if (run.counts.failed > 0)
         return 2;
-    return counts.changed > 0 ? 1 : 0;
+    return run.counts.changed > 0 ? 1 : 0;
 }

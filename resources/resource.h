@@ -49,6 +49,10 @@
 #define IDS_ADAPTERS_OWN_SETTING 30
 #define IDS_ADAPTER_APIPA_ENABLED 31
 #define IDS_ADAPTER_APIPA_DISABLED 32
+/* The list run's own reasons, numbered apart from the texts that other work adds */
+#define IDS_LIST_RERUN_TIMED_OUT 60
+#define IDS_PROGRAM_PATH_UNUSABLE 61
+#define IDS_LIST_WAIT_FAILED 62
 
 /* The progress window of a list run, and its controls */
 #define IDD_PROGRESS 102

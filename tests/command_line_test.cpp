@@ -175,6 +175,22 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         {"/COMPUTER=@m.txt /COMPUTER=pc042", {.computer = "pc042"}},
         {"/COMPUTER=pc042 /COMPUTER=@m.txt", {.computer = "m.txt", .list = 1}},
         {"/COMPUTER=@m.txt /COMPUTER=", {.refused = 1}},
+        /* nothing inside the value is an option, nor an attempt at naming a machine */
+        {"/COMPUTER=@\"sub/saved.txt\" /MEDIASENSE=OFF /QUIT",
+         {.mediaSense = 1, .quit = 1, .computer = "sub/saved.txt", .list = 1}},
+        {"/COMPUTER=@\"C:/lists/APIPA=OFF.txt\" /QUIT",
+         {.quit = 1, .computer = "C:/lists/APIPA=OFF.txt", .list = 1}},
+        {"/COMPUTER=@\"Kelvra lists\\plant computers.txt\" /QUIT",
+         {.quit = 1, .computer = "Kelvra lists\\plant computers.txt", .list = 1}},
+        {"/COMPUTER=@\"a -computer=b.txt\"", {.computer = "a -computer=b.txt", .list = 1}},
+        {"/COMPUTER=\"pc042/SAVE\"", {.refused = 1}},
+        {"/COMPUTER=\"pc042 /SAVE", {.refused = 1}},
+        {"/COMPUTER=@\"m.txt /SAVE", {.refused = 1}},
+        {"/COMPUTER=\"pc\"x/SAVE", {.save = 1, .refused = 1}},
+        {"/COMPUTER=@\"m.txt\"/SAVE", {.save = 1, .computer = "m.txt", .list = 1}},
+        /* unquoted, a list's path with a '/' is refused, never cut there and the rest read */
+        {"/COMPUTER=@C:/lists/saved.txt /QUIT", {.quit = 1, .refused = 1}},
+        {"/COMPUTER=@m.txt/SAVE", {.refused = 1}},
         /* the time limit for another machine: 1 to 3600 seconds; anything else keeps it */
         {"/TIMEOUT=5", {.timeout = 5}},
         {"/timeout=1", {.timeout = 1}},

@@ -219,7 +219,7 @@ TEST_F(ListRunTest, AChildThatFailsOrNeverEndsHasItsOwnLineAndTheOthersGoOn)
         "sleep100-2,as asked,on,on,,alive ",
         "changed-3,changed,off,on,,",
         "crash-4,failed,,,3221225477," + noLine,
-        "garbage-5,failed,,," + std::string(",") + noLine,
+        "garbage-5,failed,,,0," + noLine,
         "nostart-6,failed,,,2," + SystemErrorLine(ERROR_FILE_NOT_FOUND),
         "bad name,failed,,,1210," + SystemErrorLine(ERROR_INVALID_COMPUTERNAME),
         "sleep100-8,as asked,on,on,,alive ",

@@ -9,6 +9,8 @@
 #include "fleet/machine_list.h"
 #include "support/process_helpers.h"
 
+using namespace std::string_literals;
+
 namespace
 {
 
@@ -28,6 +30,26 @@ std::vector<std::string> ReadBack(const std::string &content)
                         std::string(list.entries[i].name, list.entries[i].length));
     FreeMachineList(&list);
     return names;
+}
+
+/* A file's bytes in UTF-16, little or big endian, with the mark that Notepad writes. */
+std::string Utf8(const std::wstring &text)
+{
+    char bytes[256];
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), bytes,
+                                     sizeof(bytes), NULL, NULL);
+    return std::string(bytes, length);
+}
+
+std::string Utf16(const std::wstring &text, bool bigEndian)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (wchar_t c : text)
+    {
+        char low = char(c & 0xFF), high = char((c >> 8) & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
 }
 
 } // namespace
@@ -58,11 +80,55 @@ TEST(MachineListTest, ReadsOneNamePerLineEachMachineOnce)
                     "@list.txt\r\n\\\\\r\npc5\r\n",
          .names = {"pc1", "!" + longName, longest, "!pc 2", "!\"pc3\"", "!pc/4", "!@list.txt", "!",
                    "pc5"}},
+        {.what = "a lone CR ends a line too",
+         .content = "pc1\rpc2\r\npc3\n\rpc4\r",
+         .names = {"pc1", "pc2", "pc3", "pc4"}},
+        {.what = "a control character inside makes no shorter name of a line",
+         .content = "VM\0-not-a-name\r\nVM\r\nVM\0x\r\nvm\0y\r\npc\tX\r\nPC\x01\r\n"s,
+         .names = {"!VM\0-not-a-name"s, "VM", "!VM\0x"s, "!vm\0y"s, "!pc\tX", "!PC\x01"}},
+        {.what = "only ASCII letters are one machine whatever their case",
+         .content = "PC-LIB\r\npc-lib\r\nPC-\xC9\r\npc-\xE9\r\nPc-Lib\r\n",
+         .names = {"PC-LIB", "PC-\xC9", "pc-\xE9"}},
+        {.what = "UTF-8 as Notepad saves it, its mark skipped",
+         .content = "\xEF\xBB\xBFpc01\r\nPC01\r\npc02",
+         .names = {"pc01", "pc02"}},
+        {.what = "UTF-16 as Notepad saves \"Unicode\"",
+         .content = Utf16(L"pc01\r\n\\\\PC01\r\n  pc02\t\r\n; a comment\rpc 3", false),
+         .names = {"pc01", "pc02", "!pc 3"}},
+        {.what = "UTF-16 as Notepad saves \"Unicode big endian\"",
+         .content = Utf16(L"pc01\npc02", true),
+         .names = {"pc01", "pc02"}},
+        {.what = "UTF-16 with a NUL inside a name",
+         .content = Utf16(std::wstring(L"pc\0x", 4), false),
+         .names = {"!pc\0x"s}},
+        {.what = "UTF-8 and UTF-16 that hold nothing but their mark",
+         .content = "\xEF\xBB\xBF",
+         .names = {}},
         {.what = "nothing but comments", .content = "; a\r\n;b\r\n\r\n", .names = {}},
         {.what = "an empty file", .content = "", .names = {}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.names, ReadBack(c.content)) << c.what;
+}
+
+TEST(MachineListTest, AUnicodeNameIsTakenOnlyWhereTheCodePageHoldsItExactly)
+{
+    /* The system's own conversion is the oracle: a name comes through where the ANSI code page
+     * has each of its characters, and is no name Kelvra can take where one would be lost. */
+    for (const std::wstring name : {L"pc-\u00E9t\u00E9", L"pc-\u4E2D", L"pc-\u0101", L"\u2215pc"})
+    {
+        SCOPED_TRACE(testing::Message() << "U+" << std::hex << int(name[name.size() - 1]));
+        char ansi[64] = {};
+        int length = WideCharToMultiByte(CP_ACP, 0, name.c_str(), int(name.size()), ansi,
+                                         sizeof(ansi), NULL, NULL);
+        wchar_t back[64] = {};
+        MultiByteToWideChar(CP_ACP, 0, ansi, length, back, 64);
+        const bool exact = name == back;
+        const std::string read = std::string(exact ? "" : "!") + std::string(ansi, length);
+        EXPECT_EQ(std::vector<std::string>{read}, ReadBack(Utf16(name, false)));
+        EXPECT_EQ(std::vector<std::string>{read},
+                  ReadBack("\xEF\xBB\xBF" + std::string(ansi, 0) + Utf8(name)));
+    }
 }
 
 TEST(MachineListTest, AFileThatCannotBeReadIsAnError)

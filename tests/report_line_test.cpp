@@ -152,8 +152,20 @@ TEST(ReportLineTest, TheLongestNameAndTextFitTheirBuffer)
                   std::string(2044, '"') + "\"\r\n",
               line);
 
-    /* A name longer than any computer's is left out, never cut or copied past the buffer. */
-    const std::string longName(40000, 'N');
-    EXPECT_EQ(",failed,,,1210,t\r\n",
+    /* A name longer than any computer's keeps a start to find it by, marked as cut, and is
+     * never copied past the buffer. */
+    const std::string longName = "plant-7-" + std::string(40000, 'N');
+    EXPECT_EQ("plant-7-" + std::string(56, 'N') + "...,failed,,,1210,t\r\n",
               LineOf({.name = longName.c_str(), .failed = 1, .code = 1210, .text = "t"}));
+}
+
+TEST(ReportLineTest, ControlCharactersInAFieldNeverReachTheReport)
+{
+    /* A NUL would end the field for many readers, a tab split it: each shows as '?'. */
+    const std::string name("VM\0x\ty\x1F", 7);
+    EXPECT_EQ("VM?x?y?,failed,,,1210,t\r\n", LineOf({.name = name.data(),
+                                                     .nameLength = DWORD(name.size()),
+                                                     .failed = 1,
+                                                     .code = 1210,
+                                                     .text = "t"}));
 }
