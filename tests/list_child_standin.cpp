@@ -5,7 +5,12 @@
  *   changed    writes "<name>,changed,off,on,," and exits with 1;
  *   hang       waits ten minutes, and writes nothing;
  *   crash      exits with 0xC0000005, writing nothing;
- *   garbage    writes half a line and exits with 0. */
+ *   garbage    writes half a line and exits with 0;
+ *   late       writes "<name>,failed,,,1460,No answer." and exits with 2, as a child whose
+ *              machine did not answer within its time limit;
+ *   linger     writes "<name>,changed,off,on,," and then does not end for ten minutes, as a
+ *              child does on Windows whose worker still waits on a machine that is off (the
+ *              process ends only once its pending network I/O is cancelled). */
 #include <windows.h>
 
 #include <string>
@@ -40,8 +45,21 @@ int main()
         Sleep(600000);
     else if (what == "crash")
         exitCode = (int)0xC0000005;
+    else if (what == "late")
+    {
+        line = name + ",failed,,,1460,No answer.\r\n";
+        exitCode = 2;
+    }
     else if (what == "garbage")
         line = name + ",as ask";
+    else if (what == "linger")
+    {
+        line = name + ",changed,off,on,,\r\n";
+        DWORD written;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), (DWORD)line.size(), &written, NULL);
+        Sleep(600000);
+        return 1;
+    }
 
     WaitForSingleObject(alive, 0);
     DWORD written;

@@ -65,6 +65,23 @@ BOOL WINAPI StartStandIn(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRI
     return started;
 }
 
+/* Reads a pipe to its end, in a thread of its own. */
+struct OutputReader
+{
+    HANDLE pipe;
+    std::string content;
+};
+
+DWORD WINAPI ReadToEnd(LPVOID parameter)
+{
+    OutputReader *reader = (OutputReader *)parameter;
+    char buffer[4096];
+    DWORD read;
+    while (ReadFile(reader->pipe, buffer, sizeof(buffer), &read, NULL) && read > 0)
+        reader->content.append(buffer, read);
+    return 0;
+}
+
 /* What a list run gave: its exit code, its lines, how long it took. */
 struct ListRun
 {
@@ -85,13 +102,17 @@ class ListRunTest : public testing::Test
     }
     void TearDown() override
     {
+        EndStandIns();
+        UnregisterClassA("DlgClass", GetModuleHandleA(NULL));
+    }
+    void EndStandIns()
+    {
         for (HANDLE standIn : standIns)
         {
             TerminateProcess(standIn, 0);
             CloseHandle(standIn);
         }
         standIns.clear();
-        UnregisterClassA("DlgClass", GetModuleHandleA(NULL));
     }
     /* The list file, its lines ended by CR LF. */
     std::string WriteList(const std::vector<std::string> &names)
@@ -101,16 +122,21 @@ class ListRunTest : public testing::Test
             file << name << "\r\n";
         return list_;
     }
-    /* WinMain with this tail, its standard output a file, its children stand-ins. */
+    /* WinMain with this tail, its children stand-ins, its standard output a pipe whose write
+     * end may be inherited, as cmd's "| find" gives one: the run must keep it from every child,
+     * or a child it left running would hold the pipe open long after the run has ended. */
     ListRun Run(const std::string &tail)
     {
         AppState = START_STATE;
         UnregisterClassA("DlgClass", GetModuleHandleA(NULL));
-        HANDLE output = CreateFileA(report_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                                    CREATE_ALWAYS, 0, NULL);
-        EXPECT_NE(INVALID_HANDLE_VALUE, output);
+        SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), NULL, TRUE};
+        HANDLE writeEnd;
+        OutputReader reader = {NULL, ""};
+        EXPECT_TRUE(CreatePipe(&reader.pipe, &writeEnd, &inheritable, 0));
+        SetHandleInformation(reader.pipe, HANDLE_FLAG_INHERIT, 0);
+        HANDLE thread = CreateThread(NULL, 0, ReadToEnd, &reader, 0, NULL);
         HANDLE before = GetStdHandle(STD_OUTPUT_HANDLE);
-        SetStdHandle(STD_OUTPUT_HANDLE, output);
+        SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
         ListRun run;
         DWORD start = GetTickCount();
         {
@@ -120,10 +146,16 @@ class ListRunTest : public testing::Test
         }
         run.ms = GetTickCount() - start;
         SetStdHandle(STD_OUTPUT_HANDLE, before);
-        CloseHandle(output);
-        std::ifstream file(report_, std::ios::binary);
-        std::string content((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
+        CloseHandle(writeEnd);
+        if (WaitForSingleObject(thread, Scaled(5000)) != WAIT_OBJECT_0)
+        {
+            ADD_FAILURE() << "the run's output is held open after the run: a child holds it";
+            EndStandIns();
+            WaitForSingleObject(thread, INFINITE);
+        }
+        CloseHandle(thread);
+        CloseHandle(reader.pipe);
+        const std::string &content = reader.content;
         size_t at = 0;
         for (size_t end; (end = content.find("\r\n", at)) != std::string::npos; at = end + 2)
             run.lines.push_back(content.substr(at, end - at));
@@ -133,7 +165,6 @@ class ListRunTest : public testing::Test
 
     const std::string folder_ = ProgramDirectory() + "\\list-run";
     const std::string list_ = folder_ + "\\machines.txt";
-    const std::string report_ = folder_ + "\\report.txt";
 };
 
 /* A time limit for the children of "seconds" natively: where this build's programs run
@@ -208,7 +239,7 @@ TEST_F(ListRunTest, AChildThatHasEndedIsTakenInTimeWhateverItsPlace)
 TEST_F(ListRunTest, AChildThatFailsOrNeverEndsHasItsOwnLineAndTheOthersGoOn)
 {
     WriteList({"hang-1", "sleep100-2", "changed-3", "crash-4", "garbage-5", "nostart-6", "bad name",
-               "sleep100-8"});
+               "\\\\sleep100-8"});
 
     ListRun run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE /QUIT /TIMEOUT=1");
 
@@ -222,7 +253,8 @@ TEST_F(ListRunTest, AChildThatFailsOrNeverEndsHasItsOwnLineAndTheOthersGoOn)
         "garbage-5,failed,,,0," + noLine,
         "nostart-6,failed,,,2," + SystemErrorLine(ERROR_FILE_NOT_FOUND),
         "bad name,failed,,,1210," + SystemErrorLine(ERROR_INVALID_COMPUTERNAME),
-        "sleep100-8,as asked,on,on,,alive ",
+        /* the machine as the list names it */
+        "\\\\sleep100-8,as asked,on,on,,alive ",
     };
     ASSERT_EQ(want.size(), run.lines.size());
     for (size_t i = 0; i < want.size(); i++)
@@ -330,6 +362,7 @@ TEST_F(ListRunTest, WithoutQuitAWindowCountsTheMachinesAndCloseStopsTheRun)
     {
         const char *what;
         int machines; /* "sleep300-<n>", but the second "changed-2" and the third "crash-3" */
+        bool late;    /* the third is "late-3" instead: no answer in time */
         bool closeAtFirst;
         int exitCode;
         std::string firstText, lastText;
@@ -337,6 +370,7 @@ TEST_F(ListRunTest, WithoutQuitAWindowCountsTheMachinesAndCloseStopsTheRun)
     } cases[] = {
         {.what = "closed when all are done",
          .machines = 5,
+         .late = false,
          .closeAtFirst = false,
          .exitCode = 2,
          .firstText = "0 of 5 machines done: 0 changed, 0 as asked, 0 failed",
@@ -344,11 +378,21 @@ TEST_F(ListRunTest, WithoutQuitAWindowCountsTheMachinesAndCloseStopsTheRun)
          .notDone = 0},
         {.what = "closed at once",
          .machines = 40,
+         .late = false,
          .closeAtFirst = true,
          .exitCode = 2,
          .firstText = "0 of 40 machines done: 0 changed, 0 as asked, 0 failed",
          .lastText = "32 of 40 machines done: 1 changed, 30 as asked, 1 failed",
          .notDone = 8},
+        {.what = "a machine that did not answer in time",
+         .machines = 3,
+         .late = true,
+         .closeAtFirst = false,
+         .exitCode = 2,
+         .firstText = "0 of 3 machines done: 0 changed, 0 as asked, 0 failed",
+         .lastText = "All done, 3 of 3 machines: 1 changed, 1 as asked, 1 failed\r\n"
+                     "1 did not answer in time: run them again with a longer /TIMEOUT=.",
+         .notDone = 0},
     };
     LOGFONTA settingsFont = {};
     {
@@ -362,7 +406,7 @@ TEST_F(ListRunTest, WithoutQuitAWindowCountsTheMachinesAndCloseStopsTheRun)
         std::vector<std::string> names;
         for (int i = 1; i <= c.machines; i++)
             names.push_back(i == 2   ? "changed-2"
-                            : i == 3 ? "crash-3"
+                            : i == 3 ? (c.late ? "late-3" : "crash-3")
                                      : "sleep300-" + std::to_string(i));
         WriteList(names);
         watch = {.hook =
@@ -398,5 +442,162 @@ TEST_F(ListRunTest, WithoutQuitAWindowCountsTheMachinesAndCloseStopsTheRun)
             EXPECT_EQ(done, run.lines[i].find(StringEntry(IDS_LIST_NOT_DONE)) == std::string::npos)
                 << run.lines[i];
         }
+    }
+
+    /* A run after a closed window starts afresh: nothing of the window outlives its run. */
+    WriteList({"sleep0-1"});
+    ListRun after = Run("/COMPUTER=@" + list_ + " /QUIT");
+    ASSERT_EQ(1u, after.lines.size());
+    EXPECT_EQ("sleep0-1,as asked,on,on,,alive ", after.lines[0].substr(0, 31));
+}
+
+TEST_F(ListRunTest, AChildThatHasWrittenItsLineIsDoneThoughItsProcessHasNotEnded)
+{
+    /* On Windows a child whose worker still waits on a machine that is off ends only once that
+     * network I/O is cancelled; its line, written before, is all the run needs of it. */
+    WriteList({"linger-1", "linger-2", "linger-3", "sleep100-4"});
+
+    ListRun run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE /QUIT /TIMEOUT=1");
+
+    EXPECT_EQ(1, run.exitCode);
+    const std::vector<std::string> want = {"linger-1,changed,off,on,,", "linger-2,changed,off,on,,",
+                                           "linger-3,changed,off,on,,",
+                                           "sleep100-4,as asked,on,on,,alive "};
+    ASSERT_EQ(want.size(), run.lines.size());
+    for (size_t i = 0; i < want.size(); i++)
+        EXPECT_EQ(want[i], run.lines[i].substr(0, want[i].size()));
+    EXPECT_LT(run.ms, (1 + CHILD_MARGIN_SECONDS) * 1000u) << "it waited for the processes to end";
+}
+
+namespace
+{
+
+#ifdef _WIN64
+extern "C" decltype(&MsgWaitForMultipleObjects)
+    importedMsgWaitForMultipleObjects __asm__("__imp_MsgWaitForMultipleObjects");
+extern "C" decltype(&GetModuleFileNameA)
+    importedGetModuleFileNameA __asm__("__imp_GetModuleFileNameA");
+#else
+extern "C" decltype(&MsgWaitForMultipleObjects)
+    importedMsgWaitForMultipleObjects __asm__("__imp__MsgWaitForMultipleObjects@20");
+extern "C" decltype(&GetModuleFileNameA)
+    importedGetModuleFileNameA __asm__("__imp__GetModuleFileNameA@12");
+#endif
+
+decltype(&MsgWaitForMultipleObjects) realMsgWaitForMultipleObjects;
+bool waitAlwaysFails;
+DWORD waits;
+
+/* MsgWaitForMultipleObjects as Windows 2000 has it: it takes GetQueueStatus's flags, whose page
+ * says of QS_RAWINPUT (0x400) "Windows 2000: This flag is not supported", and it fails for a
+ * flag it does not know. Wine takes any. */
+DWORD WINAPI Windows2000MsgWait(DWORD count, const HANDLE *handles, BOOL all, DWORD ms, DWORD wake)
+{
+    waits++;
+    if (waitAlwaysFails || (wake & ~0xFFu) != 0)
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    return realMsgWaitForMultipleObjects(count, handles, all, ms, wake);
+}
+
+} // namespace
+
+TEST_F(ListRunTest, ItWaitsAsWindows2000CanAndAWaitThatFailsStopsTheRun)
+{
+    const std::string waitFailed = ",failed,,,87," + StringEntry(IDS_LIST_WAIT_FAILED);
+    const struct
+    {
+        const char *what;
+        bool alwaysFails;
+        int exitCode;
+        std::vector<std::string> lines;
+        DWORD mostWaits; /* a loop around a wait that fails spins thousands of times */
+    } cases[] = {
+        {.what = "a wait as Windows 2000 makes it",
+         .alwaysFails = false,
+         .exitCode = 0,
+         .lines = {"sleep2000-1,as asked,on,on,,alive ", "sleep2000-2,as asked,on,on,,alive "},
+         .mostWaits = Scaled(2000) / 25},
+        {.what = "a wait that fails",
+         .alwaysFails = true,
+         .exitCode = 2,
+         .lines = {"sleep2000-1" + waitFailed, "sleep2000-2" + waitFailed},
+         .mostWaits = 1},
+    };
+    realMsgWaitForMultipleObjects = importedMsgWaitForMultipleObjects;
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        WriteList({"sleep2000-1", "sleep2000-2"});
+        waitAlwaysFails = c.alwaysFails;
+        waits = 0;
+        ListRun run;
+        {
+            ImportSlot slot(importedMsgWaitForMultipleObjects, &Windows2000MsgWait);
+            run = Run("/COMPUTER=@" + list_ + " /QUIT");
+        }
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        ASSERT_EQ(c.lines.size(), run.lines.size());
+        for (size_t i = 0; i < c.lines.size(); i++)
+            EXPECT_EQ(c.lines[i], run.lines[i].substr(0, c.lines[i].size()));
+        EXPECT_LE(waits, c.mostWaits);
+        EndStandIns();
+    }
+}
+
+namespace
+{
+
+decltype(&GetModuleFileNameA) realGetModuleFileNameA;
+bool pathCut; /* else a character of the path lost on the way to the ANSI code page */
+
+/* Kelvra's own path as Windows gives it where it cannot: cut at the buffer's size without its
+ * zero (GetModuleFileName's page, for Windows 2000 and XP), or with a character that the ANSI
+ * code page lacks come back as '?'. */
+DWORD WINAPI UnusablePath(HMODULE module, LPSTR path, DWORD size)
+{
+    DWORD length = realGetModuleFileNameA(module, path, size);
+    if (pathCut)
+    {
+        for (DWORD i = length; i < size; i++)
+            path[i] = 'x';
+        return size;
+    }
+    path[length - 5] = '?';
+    return length;
+}
+
+} // namespace
+
+TEST_F(ListRunTest, AProgramPathThatCannotStartAChildIsRefusedOnceForTheRun)
+{
+    const struct
+    {
+        const char *what;
+        bool cut;
+        DWORD code;
+    } cases[] = {
+        {.what = "cut at MAX_PATH", .cut = true, .code = ERROR_FILENAME_EXCED_RANGE},
+        {.what = "a character lost", .cut = false, .code = ERROR_NO_UNICODE_TRANSLATION},
+    };
+    realGetModuleFileNameA = importedGetModuleFileNameA;
+    WriteList({"sleep0-1", "sleep0-2"});
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        pathCut = c.cut;
+        commandLines.clear();
+        ListRun run;
+        {
+            ImportSlot slot(importedGetModuleFileNameA, &UnusablePath);
+            run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE /QUIT");
+        }
+        EXPECT_EQ(2, run.exitCode);
+        EXPECT_EQ(std::vector<std::string>{list_ + ",failed,,," + std::to_string(c.code) + "," +
+                                           StringEntry(IDS_PROGRAM_PATH_UNUSABLE)},
+                  run.lines);
+        EXPECT_TRUE(commandLines.empty()) << "a child was started";
     }
 }

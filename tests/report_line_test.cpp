@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "app/app_state.h"
 #include "app/report_line.h"
 #include "support/app_state_helpers.h"
+#include "support/process_helpers.h"
 
 namespace
 {
@@ -168,4 +170,36 @@ TEST(ReportLineTest, ControlCharactersInAFieldNeverReachTheReport)
                                                      .failed = 1,
                                                      .code = 1210,
                                                      .text = "t"}));
+}
+
+TEST(ReportLineTest, RunsThatShareALogNeverWriteOverEachOthersLines)
+{
+    /* Two runs whose scripts opened one log with ">>" before either wrote: cmd opens the file
+     * and moves to its end, so both handles stand at the same place. */
+    const std::string log = ProgramDirectory() + "\\shared-log.txt";
+    {
+        std::ofstream file(log, std::ios::binary);
+        file << "earlier run\r\n";
+    }
+    HANDLE opened[2];
+    for (HANDLE &handle : opened)
+    {
+        handle = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_ALWAYS, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+        SetFilePointer(handle, 0, NULL, FILE_END);
+    }
+    const std::string lines[2] = {"pc1,changed,off,on,,\r\n", "pc2,as asked,off,on,,\r\n"};
+    HANDLE before = GetStdHandle(STD_OUTPUT_HANDLE);
+    for (int i = 0; i < 2; i++)
+    {
+        SetStdHandle(STD_OUTPUT_HANDLE, opened[i]);
+        WriteOutputLine(lines[i].data(), DWORD(lines[i].size()));
+    }
+    SetStdHandle(STD_OUTPUT_HANDLE, before);
+    for (HANDLE handle : opened)
+        CloseHandle(handle);
+    std::ifstream file(log, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ("earlier run\r\n" + lines[0] + lines[1], content);
 }

@@ -194,6 +194,7 @@ TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWritin
         int exitCode;
         DWORD failureCode;
         DWORD mediaSenseAfter;
+        BOOL workerLeft; /* the process's end must not wait for the worker */
     } cases[] = {
         {.what = "answers 3 s after a limit of 1 s",
          .options = " /TIMEOUT=1 /MEDIASENSE=OFF /SAVE /QUIT",
@@ -202,7 +203,8 @@ TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWritin
          .atMostMs = 2500,
          .exitCode = 2,
          .failureCode = ERROR_TIMEOUT,
-         .mediaSenseAfter = 0},
+         .mediaSenseAfter = 0,
+         .workerLeft = 1},
         {.what = "answers 0.5 s into a limit of 2 s",
          .options = " /TIMEOUT=2 /MEDIASENSE=OFF /SAVE /QUIT",
          .delayMs = 500,
@@ -210,7 +212,8 @@ TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWritin
          .atMostMs = 2000,
          .exitCode = 1,
          .failureCode = 0,
-         .mediaSenseAfter = 1},
+         .mediaSenseAfter = 1,
+         .workerLeft = 0},
         {.what = "answers 2 s into the default limit of 30 s",
          .options = " /MEDIASENSE=OFF /SAVE /QUIT",
          .delayMs = 2000,
@@ -218,7 +221,8 @@ TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWritin
          .atMostMs = 5000,
          .exitCode = 1,
          .failureCode = 0,
-         .mediaSenseAfter = 1},
+         .mediaSenseAfter = 1,
+         .workerLeft = 0},
     };
     connectionEnded = CreateEventA(NULL, FALSE, FALSE, NULL);
     realRegConnectRegistryA = importedRegConnectRegistryA;
@@ -241,6 +245,7 @@ TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWritin
         EXPECT_GE(took, c.atLeastMs);
         EXPECT_LE(took, Scaled(c.atMostMs)) << "the run must not wait for the machine";
         EXPECT_EQ(c.failureCode, AppState.failureCode);
+        EXPECT_EQ(c.workerLeft, AppState.workerLeftRunning);
         if (c.failureCode != 0)
         {
             EXPECT_EQ(SystemErrorText(c.failureCode), AppState.messageText);
