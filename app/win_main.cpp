@@ -20,10 +20,9 @@ static int StopForTarget(void)
     return AppState.exitCode;
 }
 
-/* A list run has written a line for each machine: there is no line of its own to write. */
-static BOOL listLinesWritten;
-
-static int Run(HINSTANCE instance, LPSTR commandLineTail)
+/* Runs what the command line asks for. *listLinesWritten is 1 when a list run has written a
+ * line for each machine: there is no line of the run's own to write then. */
+static int Run(HINSTANCE instance, LPSTR commandLineTail, BOOL *listLinesWritten)
 {
     WNDCLASSA windowClass;
 
@@ -58,9 +57,9 @@ static int Run(HINSTANCE instance, LPSTR commandLineTail)
      * touches a registry. */
     if (AppState.machineListRun)
     {
-        int exitCode = RunMachineList(&listLinesWritten);
+        int exitCode = RunMachineList(listLinesWritten);
 
-        if (!listLinesWritten)
+        if (!*listLinesWritten)
             return StopForTarget();
         return exitCode;
     }
@@ -99,12 +98,12 @@ static int Run(HINSTANCE instance, LPSTR commandLineTail)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLineTail,
                    int showCommand)
 {
+    BOOL listLinesWritten = 0;
     int exitCode;
 
     (void)previousInstance;
     (void)showCommand;
-    listLinesWritten = 0;
-    exitCode = Run(instance, commandLineTail);
+    exitCode = Run(instance, commandLineTail, &listLinesWritten);
     CloseTargetMachine();
     if (!listLinesWritten)
         WriteReportLine();

@@ -69,13 +69,13 @@ all#app/win_main.cpp#s/return AppState.computerName != NULL \? 2 : 0;/return 0;/
 all#dialog/settings_dialog.cpp#s/RecordFailure\(result\);\n    return 0;/return 0;/#a local read that could not be made reported as read
 all#store/parameter_store.cpp#s/RecordFailure\(result\);\n        return 0;\n    \}\n    result = RegSetValueExA/FormatErrorText(result);\n        return 0;\n    }\n    result = RegSetValueExA/#a key that cannot be opened for a write not reported as a failure
 all#fleet/list_run.h#s/define MAX_CHILDREN 32/define MAX_CHILDREN 48/#more than 32 children at once
-all#fleet/list_run.cpp#s/while \(\*written < list.count \&\& results\[\*written\].outcome != NOT_ENDED\)/while (*written < list.count)/#lines written before they are known
-all#fleet/list_run.cpp#s/(KeepFailure\(children\[i - 1\].entry, ERROR_TIMEOUT, IDS_CHILD_TIMED_OUT\);)/$1\n                TerminateProcess(children[i - 1].process, 1);/#a child past its limit killed, though it may be writing
-all#fleet/list_run.cpp#s/if \(now - children\[i - 1\].started >= ChildLimit\(\)\)/if (0)/#the list run waits without end for a child
-all#fleet/list_run.cpp#s/ \&\& !IsProgressWindowClosed\(\)\)/)/#closing the window does not stop the run
-all#fleet/list_run.cpp#s/if \(!list.entries\[next\].valid\)/if (0)/#a line that names no machine given to a child
-all#fleet/list_run.cpp#s/MsgWaitForMultipleObjects\(running, handles, FALSE, wait, QS_ALLINPUT\);/{ DWORD signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT); if (signalled < WAIT_OBJECT_0 + running) CollectChild(signalled - WAIT_OBJECT_0); } if (0)/#only the first ended child taken per wait, the others reported late
-all#fleet/machine_list.cpp#s/if \(IsSameName\(\&list->entries\[i\], start, length\)\)\n\s+return;//#a machine named twice worked on twice
+all#fleet/list_run.cpp#s/while \(run->written < run->list.count \&\& run->results\[run->written\].outcome != LINE_INCOMPLETE\)/while (run->written < run->list.count)/#lines written before they are known
+all#fleet/list_run.cpp#s/(KeepFailure\(run, run->children\[i - 1\].entry, ERROR_TIMEOUT, 0, IDS_CHILD_TIMED_OUT\);)/$1\n            TerminateProcess(run->children[i - 1].process, 1);/#a child past its limit killed, though it may be writing
+all#fleet/list_run.cpp#s/if \(now - run->children\[i - 1\].started >= ChildLimit\(\)\)/if (now - run->children[i - 1].started >= 0xFFFFFFFF)/#the list run waits without end for a child
+all#fleet/list_run.cpp#s/ \&\&\n\s+!run->window.closeAsked\)/)/#closing the window does not stop the run
+all#fleet/list_run.cpp#s/if \(!run->list.entries\[entry\].valid\)/if (0)/#a line that names no machine given to a child
+all#fleet/list_run.cpp#s/else if \(ended\)\n/else if (ended \&\& 0)\n/#a child that ended without a line waited for until its limit
+all#fleet/machine_list.cpp#s/repeated = IsSameName\(\&list->entries\[slots\[slot\] - 1\], entry\);/repeated = IsSameName(\&list->entries[slots[slot] - 1], entry) \&\& 0;/#a machine named twice worked on twice
 all#store/adapter_settings.cpp#s/ \|\|\n\s+enableDhcp != 1\)/)/#an adapter with a fixed address counted
 all#store/adapter_settings.cpp#s/adapter->apipaOn = own == 1;/adapter->apipaOn = own != 0;/#a 2 of an adapter read as on
 all#store/adapter_settings.cpp#s/RegOpenKeyExA\(root, TCPIP_INTERFACES_KEY/RegOpenKeyExA(HKEY_LOCAL_MACHINE, TCPIP_INTERFACES_KEY/#the adapters read from this machine whatever root is given
@@ -88,7 +88,27 @@ all#dialog/settings_dialog.cpp#s/if \(AppState.apipaOn == 1\)\n\s+ShowApipaStatu
 all#dialog/settings_dialog.cpp#s/if \(AppState.currentPage == PAGE_APIPA\)\n\s+ShowPageText\(dialog, AppState.currentPage\);//#the APIPA page on show names the adapters as before the save
 all#dialog/help_pages.cpp#s/if \(adapter->apipaOn != AppState.apipaOn\)/if (1)/#the APIPA page names adapters that agree with Parameters too
 all#app/target_machine.cpp#s/AppState.adapterSettings = \&reading.adapterSettings;//#the adapters of another machine never shown
-all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#the adapters of another machine read from this one'
+all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#the adapters of another machine read from this one
+all#app/command_line.cpp#s/cursor = TakeComputerName\(cursor\);\n\s+continue;/TakeComputerName(cursor);/#the scanner reads options inside a /COMPUTER= value
+all#app/command_line.cpp#s/if \(listRun \&\& \*end == .\/.\)/if (0)/#an unquoted list path cut at a slash, the rest read as options
+all#fleet/list_run.cpp#s/WINDOWS_2000_ALL_INPUT\) !=/QS_ALLINPUT) !=/#the wait passes QS_RAWINPUT, which Windows 2000 refuses
+all#fleet/list_run.cpp#s/!=\n\s+WAIT_FAILED;/!= WAIT_FAILED || 1;/#a wait that fails is not seen, and the run spins
+all#fleet/list_run.cpp#s/if \(outcome != LINE_INCOMPLETE\)\n/if (ended \&\& outcome != LINE_INCOMPLETE)\n/#the line of a child taken only once its process has ended
+all#fleet/list_run.cpp#s/    KeepStandardHandles\(\);\n/    if (0)\n        KeepStandardHandles();\n/#the standard handles of the run left inheritable
+all#fleet/list_run.cpp#s/if \(back\[i\] != wide\[i\]\)/if (0)/#a program path with a lost character used for every child
+all#fleet/list_run.cpp#s/length >= MAX_PATH \|\| //#a program path cut at MAX_PATH used for every child
+all#fleet/list_run.cpp#s/KeepFailure\(run, child->entry, exitCode, 1, IDS_CHILD_NO_LINE\)/KeepFailure(run, child->entry, exitCode, 0, IDS_CHILD_NO_LINE)/#the exit code 0 of a child left out of its line
+all#fleet/list_run.cpp#s/ReplaceMachineField\(line, machine->text, machine->textLength,/ReplaceMachineField(line, machine->name, machine->length,/#the line of a child does not name the machine as the list wrote it
+all#fleet/list_run.cpp#s/run->counts.timedOut\+\+;/(void)0;/#no word on machines that did not answer in time
+all#fleet/machine_list.cpp#s/mark\[0\] == 0xEF/mark[0] == 0x00/#the mark of a UTF-8 list taken as part of its first name
+all#fleet/machine_list.cpp#s/mark\[0\] == 0xFF \&\& mark\[1\] == 0xFE/mark[0] == 0x00 \&\& mark[1] == 0xFE/#a UTF-16 list read as ANSI
+all#fleet/machine_list.cpp#s/exact = check\[i\] == line\[i\];/exact = 1;/#a Unicode name that lost a character taken as a name
+all#fleet/machine_list.cpp#s/if \(text\[i\] != .\\r. \&\& text\[i\] != .\\n.\)/if (text[i] != 10)/#a lone CR does not end a line
+all#fleet/machine_list.cpp#s/c >= .a. \&\& c <= .z.\)/((c >= 97 \&\& c <= 122) || c >= 0xE0))/#letters outside ASCII folded as the locale of the user would
+all#app/target_machine.cpp#s/if \(c <= . . \|\|/if (c == 32 || c == 9 ||/#a control character inside a name cuts it short
+all#app/report_line.cpp#s/if \(type == FILE_TYPE_DISK\)/if (0)/#lines of runs that share a log written over each other
+all#app/report_line.cpp#s/else if \(\(unsigned char\)c < . .\)\n\s+c = .\?.;//#a NUL or a tab written into the report
+all#app/target_machine.cpp#s/AppState.workerLeftRunning = 1;//#the end of the process waits for a worker stuck in a remote call'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
@@ -99,7 +119,7 @@ printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; 
         echo "caught by the build: $what, by: $(grep -m 1 'error\|not defined' ../build.log)"
     else
         failed=$(ctest --test-dir "build/$arch" -j2 2>/dev/null |
-            sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Failed)$/\1/p' | tr '\n' ' ')
+            sed -n "s/^[[:space:]]*[0-9]* - \\(.*\\) (\\(Failed\\|Timeout\\))$/\\1/p" | tr '\n' ' ')
         if [ -n "$failed" ]; then
             echo "caught: $what, by: $failed"
         else

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -22,6 +23,19 @@ DWORD Scaled(DWORD ms)
     return ms * (times > 0 ? times : 1);
 }
 
+BOOL StartTestProcess(char *commandLine, BOOL inherit, STARTUPINFOA *startup,
+                      PROCESS_INFORMATION *process)
+{
+    if (CreateProcessA(NULL, commandLine, NULL, NULL, inherit, 0, NULL, NULL, startup, process))
+        return TRUE;
+    if (GetLastError() != ERROR_INTERNAL_ERROR)
+        return FALSE;
+    std::printf("Wine refused to start %s with error 1359; starting it once more\n", commandLine);
+    std::fflush(stdout);
+    Sleep(100);
+    return CreateProcessA(NULL, commandLine, NULL, NULL, inherit, 0, NULL, NULL, startup, process);
+}
+
 ChildProcess::ChildProcess(const std::string &commandLine, Caller where) : process_()
 {
     CALLER_TRACE(where);
@@ -39,7 +53,7 @@ ChildProcess::ChildProcess(const std::string &commandLine, Caller where) : proce
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere;
     std::string writable = commandLine;
-    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process_))
+    if (!StartTestProcess(&writable[0], TRUE, &startup, &process_))
     {
         ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
         process_ = PROCESS_INFORMATION();

@@ -27,6 +27,13 @@ DWORD Scaled(DWORD ms);
 DWORD RunProcess(const std::string &commandLine, DWORD timeoutMs = 30000,
                  Caller where = Caller::current());
 
+/* CreateProcessA for a test, tried once more, and said so in the test's output, when Wine
+ * refuses the start with ERROR_INTERNAL_ERROR (1359): Wine 8 now and then does so on these
+ * 2-core machines, for any program, and the same start works when made again. Any other
+ * failure is the caller's to report. */
+BOOL StartTestProcess(char *commandLine, BOOL inherit, STARTUPINFOA *startup,
+                      PROCESS_INFORMATION *process);
+
 /* A started process, for a test that talks to its windows before it ends. Terminated, if
  * still running, when destroyed. */
 class ChildProcess
