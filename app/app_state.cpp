@@ -7,7 +7,7 @@
 static AdapterSettings adapterSettingsRead;
 
 /* Initialized data, so these values are in place before any code runs: zero but for the two
- * requests, the local registry, the time limit and the two unknown states. */
+ * requests, the local registry, the time limit, the two unknown states and the countdown. */
 AppStateRecord AppState = {
     NULL,                    /* instance */
     NOT_REQUESTED,           /* requestedDisableMediaSense */
@@ -34,6 +34,12 @@ AppStateRecord AppState = {
     STATE_UNKNOWN,           /* apipaOn */
     0,                       /* machineListRun */
     &adapterSettingsRead,    /* adapterSettings */
+    RESTART_NONE,            /* restartAsked */
+    DEFAULT_RESTART_SECONDS, /* restartSeconds */
+    0,                       /* restartRefused */
+    0,                       /* consoleLast */
+    0,                       /* restartReported */
+    0,                       /* restartCode */
 };
 
 void FormatErrorText(DWORD errorCode)

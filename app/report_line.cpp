@@ -104,6 +104,13 @@ DWORD FormatReportLine(char *text, const char *machine, DWORD machineLength, con
         AppendText(&line, apipaApart == 1 ? " adapter)" : " adapters)");
     }
     AppendText(&line, ",");
+    return AppendReportLineEnd(text, line.length, code, reason);
+}
+
+DWORD AppendReportLineEnd(char *text, DWORD length, DWORD code, const char *reason)
+{
+    LineBuilder line = {text, length};
+
     if (code != 0)
         AppendNumber(&line, code);
     AppendText(&line, ",");
@@ -119,6 +126,8 @@ DWORD BuildReportLine(char *text)
     const char *machine = AppState.computerName;
     DWORD length = AppState.computerNameLength;
     const char *outcome = OUTCOME_AS_ASKED;
+    DWORD code = 0;
+    BOOL reported = 0;
 
     if (machine == NULL)
     {
@@ -133,10 +142,16 @@ DWORD BuildReportLine(char *text)
         outcome = OUTCOME_FAILED;
     else if (AppState.valueWritten)
         outcome = OUTCOME_CHANGED;
+    /* A line that is no failure says what became of a restart request, where there was one:
+     * the value stays written whatever Windows answered. */
+    if (AppState.runFailed || AppState.restartReported)
+    {
+        code = AppState.runFailed ? AppState.failureCode : AppState.restartCode;
+        reported = 1;
+    }
     return FormatReportLine(text, machine, length, outcome, AppState.mediaSenseOn, AppState.apipaOn,
-                            CountAdaptersApart(AppState.adapterSettings, AppState.apipaOn),
-                            AppState.runFailed ? AppState.failureCode : 0,
-                            AppState.runFailed ? AppState.messageText : NULL);
+                            CountAdaptersApart(AppState.adapterSettings, AppState.apipaOn), code,
+                            reported ? AppState.messageText : NULL);
 }
 
 void WriteOutputLine(const char *line, DWORD length)

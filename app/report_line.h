@@ -29,6 +29,11 @@ DWORD FormatReportLine(char *line, const char *machine, DWORD machineLength, con
                        LONG mediaSenseOn, LONG apipaOn, DWORD apipaApart, DWORD code,
                        const char *reason);
 
+/* The line's last two fields, code (empty for 0) and reason, and its CR LF, appended to the
+ * length bytes in line, which hold a line's first four fields and their commas. Returns the new
+ * length. */
+DWORD AppendReportLineEnd(char *line, DWORD length, DWORD code, const char *reason);
+
 /* Builds the line of what AppState records into line, as FormatReportLine does. */
 DWORD BuildReportLine(char *line);
 

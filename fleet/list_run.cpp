@@ -6,6 +6,7 @@
 #include "app/report_line.h"
 #include "app/target_machine.h"
 #include "dialog/progress_window.h"
+#include "fleet/restart_request.h"
 #include "resources/resource.h"
 
 /* How a machine's run ended, as its line says; NOT_ENDED until its line is known. */
@@ -23,6 +24,7 @@ struct MachineResult
     char *line;
     DWORD length;
     Outcome outcome;
+    BOOL consoleLeft; /* restart: the console itself, whose restart its child left to the run */
 };
 
 /* A child that is running, and the read end of the pipe that is its standard output. */
@@ -132,6 +134,7 @@ static void ChildCommandLine(char *buffer, DWORD size, const MachineEntry *machi
 {
     char path[MAX_PATH + 1];
     char timeout[24];
+    char restart[CHILD_RESTART_OPTION_SIZE];
     DWORD length = 0;
     DWORD pathLength = GetModuleFileNameA(NULL, path, MAX_PATH);
 
@@ -151,13 +154,17 @@ static void ChildCommandLine(char *buffer, DWORD size, const MachineEntry *machi
         AppendArgument(buffer, size, &length, " /SAVE", 32);
     wsprintfA(timeout, " /TIMEOUT=%u /QUIT", AppState.timeoutSeconds);
     AppendArgument(buffer, size, &length, timeout, sizeof(timeout));
+    /* restart: the run's /RESTART, and /CONSOLELAST, which keeps the console's own machine
+     * from restarting before the list is done. */
+    ChildRestartOption(restart);
+    AppendArgument(buffer, size, &length, restart, sizeof(restart));
 }
 
 /* Starts the child for entry, its standard output a pipe of the run's own. Returns 1, or 0
  * with the machine's failed line kept. */
 static BOOL StartChild(DWORD entry)
 {
-    char commandLine[MAX_PATH + COMPUTER_NAME_LIMIT + 128];
+    char commandLine[MAX_PATH + COMPUTER_NAME_LIMIT + 128 + CHILD_RESTART_OPTION_SIZE];
     HANDLE readEnd;
     HANDLE writeEnd;
     HANDLE inherited;
@@ -238,6 +245,9 @@ static void CollectChild(DWORD slot)
         KeepLine(children[slot].entry, line, length, outcome);
     else
         KeepFailure(children[slot].entry, exitCode, IDS_CHILD_NO_LINE);
+    /* restart: the child of the console's own machine says so by its exit code alone. */
+    results[children[slot].entry].consoleLeft =
+        outcome == ENDED_CHANGED && exitCode == EXIT_CONSOLE_LEFT;
     ForgetChild(slot);
 }
 
@@ -348,6 +358,7 @@ int RunMachineList(BOOL *linesWritten)
     char path[MAX_PATH];
     DWORD length = AppState.computerNameLength;
     HWND window = NULL;
+    int restartExitCode = 0;
     LONG result;
     DWORD i;
 
@@ -389,6 +400,12 @@ int RunMachineList(BOOL *linesWritten)
     if (AppState.autoQuit != 1)
         window = OpenProgressWindow();
     RunChildren(window);
+    /* restart: every line is written; now, and only now, the console's own machine. */
+    for (i = 0; i < list.count; i++)
+    {
+        if (results[i].consoleLeft)
+            restartExitCode = RestartConsoleLast(results[i].line, results[i].length, 0);
+    }
     /* The counts stay on show until the person closes the window; one who closed it early
      * has seen enough. */
     if (window != NULL)
@@ -410,7 +427,7 @@ int RunMachineList(BOOL *linesWritten)
     }
     HeapFree(GetProcessHeap(), 0, results);
     FreeMachineList(&list);
-    if (counts.failed > 0)
+    if (counts.failed > 0 || restartExitCode == 2)
         return 2;
     return counts.changed > 0 ? 1 : 0;
 }
