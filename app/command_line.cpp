@@ -139,6 +139,7 @@ static void TakeRestart(const char *text)
     if (text[0] == '=' && MatchKeyword("ABORT", text + 1) && IsNameEnd(text[6]))
     {
         AppState.restartAsked = RESTART_ABORT;
+        AppState.restartSeconds = DEFAULT_RESTART_SECONDS;
         return;
     }
     for (i = 1; text[0] == '=' && text[i] >= '0' && text[i] <= '9'; i++)

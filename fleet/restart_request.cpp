@@ -128,7 +128,9 @@ static void RecordRestartFate(DWORD error)
     if (length > 700)
         length = 700;
     AppState.messageText[length] = '\0';
-    CopyString(reason, AppState.messageText, sizeof(reason));
+    /* Windows may have no text for a code: then none, and no blank for it. */
+    reason[0] = length > 0 ? ' ' : '\0';
+    CopyString(reason + 1, AppState.messageText, sizeof(reason) - 1);
     if (LoadStringA(AppState.instance, IDS_RESTART_NOT_TAKEN, format, sizeof(format)) <= 0)
         format[0] = '\0';
     wsprintfA(AppState.messageText, format, reason);
