@@ -662,7 +662,7 @@ TEST_F(KelvraTest, ScriptedRunsSaveWhatTheyAskAndSayIt)
          .exitCode = 1,
          .mediaSenseAfter = ABSENT,
          .apipaAfter = 1},
-        /* a value other than 0 and 1 counts as 0: the request is written as asked */
+        /* a value other than 0 and 1: the request writes exactly the value asked for */
         {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
          .version = "",
          .key = KEY_NORMAL,
@@ -676,8 +676,8 @@ TEST_F(KelvraTest, ScriptedRunsSaveWhatTheyAskAndSayIt)
          .key = KEY_NORMAL,
          .mediaSense = 2,
          .apipa = ABSENT,
-         .exitCode = 0,
-         .mediaSenseAfter = 2,
+         .exitCode = 1,
+         .mediaSenseAfter = 0,
          .apipaAfter = ABSENT},
         /* a write that fails changes nothing, says so with 0 and waits for no one */
         {.arguments = "/MEDIASENSE=OFF /SAVE /QUIT",
