@@ -266,6 +266,9 @@ int RestartConsoleLast(const char *childLine, DWORD length, int exitCode)
     BOOL quoted = 0;
     DWORD error;
 
+    /* Only a run that asked for restarts makes one, whatever a child's exit code says. */
+    if (AppState.restartAsked != RESTART_AFTER_CHANGE)
+        return exitCode;
     /* The child's line up to its fourth comma, the machine's field quoted where CSV quotes. */
     while (i < length && fields < 4)
     {

@@ -38,9 +38,9 @@ void RestartOnCloseTitle(char *title, const char *base);
  * CHILD_RESTART_OPTION_SIZE bytes; empty when the run asked for no restart. */
 void ChildRestartOption(char *option);
 
-/* Once a list run has written every line: asks Windows to restart this machine, the console,
- * whose child left it with childLine (length bytes, a "changed" line), and writes a last line
- * for it that says what became of the request. Returns exitCode, or 2 when Windows refused. */
+/* Once a list run has written every line, where it asked for restarts: asks Windows to
+ * restart this machine, the console, whose child left it with childLine (length bytes, a
+ * "changed" line), and writes a last line for it that says what became of the request. Returns exitCode, or 2 when Windows refused. */
 int RestartConsoleLast(const char *childLine, DWORD length, int exitCode);
 
 #endif

@@ -3,6 +3,8 @@
  *   sleep<ms>  waits ms, then writes "<name>,as asked,on,on,,alive <n>" and exits with 0, n
  *              being how many stand-ins were alive when it started, itself included;
  *   changed    writes "<name>,changed,off,on,," and exits with 1;
+ *   console    writes "<name>,changed,off,on,,console" and exits with 3, as Kelvra's run on
+ *              the console's own machine does under /CONSOLELAST;
  *   hang       waits ten minutes, and writes nothing;
  *   crash      exits with 0xC0000005, writing nothing;
  *   garbage    writes half a line and exits with 0. */
@@ -35,6 +37,11 @@ int main()
     {
         line = name + ",changed,off,on,,\r\n";
         exitCode = 1;
+    }
+    else if (what == "console")
+    {
+        line = name + ",changed,off,on,,console\r\n";
+        exitCode = 3;
     }
     else if (what == "hang")
         Sleep(600000);
