@@ -1862,3 +1862,221 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
     }
     RemoveDirectoryA((folder + "\\" + restarts).c_str());
 }
+
+namespace
+{
+
+/* What Wine logs of the restart requests that the programs started from here make: Wine
+ * restarts nothing, says yes, and with WINEDEBUG=-all,fixme+advapi in a program's environment
+ * writes one line per InitiateSystemShutdown call (machine, message, countdown, forced close,
+ * restart) to the test program's own standard error, which tools/wine-run.sh keeps in the file
+ * KELVRA_WINE_LOG names. AbortSystemShutdown it takes silently. */
+class WineRestartLog
+{
+  public:
+    WineRestartLog()
+    {
+        const char *log = getenv("KELVRA_WINE_LOG");
+        EXPECT_NE(nullptr, log) << "tools/wine-run.sh names no log";
+        path_ = log != nullptr ? std::string("Z:") + log : "";
+        start_ = FileText(path_).size();
+        char before[256];
+        hadDebug_ = GetEnvironmentVariableA("WINEDEBUG", before, sizeof(before)) > 0;
+        debugBefore_ = hadDebug_ ? before : "";
+        SetEnvironmentVariableA("WINEDEBUG", "-all,fixme+advapi");
+    }
+    ~WineRestartLog()
+    {
+        SetEnvironmentVariableA("WINEDEBUG", hadDebug_ ? debugBefore_.c_str() : NULL);
+    }
+    WineRestartLog(const WineRestartLog &) = delete;
+    WineRestartLog &operator=(const WineRestartLog &) = delete;
+
+    /* The requests logged since the last call: each as Wine gives its arguments. */
+    std::vector<std::string> Requests()
+    {
+        const std::string marker = "fixme:advapi:InitiateSystemShutdownExA ";
+        std::string text = FileText(path_);
+        std::vector<std::string> requests;
+        std::istringstream lines(text.substr(std::min(start_, text.size())));
+        for (std::string line; std::getline(lines, line);)
+        {
+            size_t at = line.find(marker);
+            if (at != std::string::npos)
+                requests.push_back(line.substr(at + marker.size()));
+        }
+        start_ = text.size();
+        return requests;
+    }
+
+  private:
+    std::string path_;
+    size_t start_;
+    bool hadDebug_;
+    std::string debugBefore_;
+};
+
+/* A request as Wine logs it: the machine ("(null)" for this one, "\"\\\\\\\\NAME\"" for one
+ * by name), Kelvra's message, the countdown, never a forced close, always a restart. */
+std::string Logged(const std::string &machine, const std::string &changed, int seconds)
+{
+    return machine + " \"Kelvra: " + changed +
+           ". These network settings take effect after a restart. Save your work.\" " +
+           std::to_string(seconds) + " 0 1 0x70000";
+}
+
+} // namespace
+
+TEST_F(KelvraTest, RestartIsRequestedExactlyForTheMachinesWhereKelvraWrote)
+{
+    /* Under Wine's cmd, into a file, as a script runs it; the requests read from what Wine
+     * logs. A list names this machine and one that answers nowhere: the child of this machine
+     * leaves it to the list run, which asks for it once every line is written. */
+    const std::string own = ComputerName();
+    const std::string folder = ProgramDirectory() + "\\restart-run";
+    const std::string report = folder + "\\report.csv";
+    const std::string list = folder + "\\machines.txt";
+    const std::string disabled = "Media Sense is now disabled";
+    const std::string unreachable = "NO-SUCH-PC,failed,,,53," + ReportedText(ERROR_BAD_NETPATH);
+    const struct Case
+    {
+        const char *what;
+        std::string arguments;
+        KeyState key = KEY_NORMAL;
+        DWORD mediaSense;
+        DWORD exitCode;
+        std::vector<std::string> lines;
+        std::vector<std::string> requests;
+        DWORD mediaSenseAfter;
+    } cases[] = {
+        {.what = "a change here",
+         .arguments = "/MEDIASENSE=OFF /SAVE /RESTART=30 /QUIT",
+         .mediaSense = 0,
+         .exitCode = 1,
+         .lines = {own + ",changed,off,on,,\"Restart requested, in 30 seconds.\""},
+         .requests = {Logged("(null)", disabled, 30)},
+         .mediaSenseAfter = 1},
+        {.what = "a change on a machine by name",
+         .arguments = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .mediaSense = 0,
+         .exitCode = 1,
+         .lines = {own + ",changed,off,on,,\"Restart requested, in 60 seconds.\""},
+         .requests = {Logged("\"\\\\\\\\" + own + "\"", disabled, 60)},
+         .mediaSenseAfter = 1},
+        {.what = "as asked",
+         .arguments = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .mediaSense = 1,
+         .exitCode = 0,
+         .lines = {own + ",as asked,off,on,,"},
+         .requests = {},
+         .mediaSenseAfter = 1},
+        {.what = "failed",
+         .arguments = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .exitCode = 0,
+         .lines = {own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED)},
+         .requests = {},
+         .mediaSenseAfter = 0},
+        {.what = "without /SAVE",
+         .arguments = "/MEDIASENSE=OFF /RESTART /QUIT",
+         .mediaSense = 0,
+         .exitCode = 0,
+         .lines = {own + ",as asked,on,on,,"},
+         .requests = {},
+         .mediaSenseAfter = 0},
+        {.what = "a value Kelvra cannot take",
+         .arguments = "/MEDIASENSE=OFF /SAVE /RESTART=soon /QUIT",
+         .mediaSense = 0,
+         .exitCode = 2,
+         .lines = {own + ",failed,,,," + CsvField(StringEntry(IDS_RESTART_REFUSED))},
+         .requests = {},
+         .mediaSenseAfter = 0},
+        {.what = "stopping a restart",
+         .arguments = "/MEDIASENSE=OFF /SAVE /RESTART=ABORT /QUIT",
+         .mediaSense = 0,
+         .exitCode = 1,
+         .lines = {own + ",changed,,,,A restart was stopped."},
+         .requests = {},
+         .mediaSenseAfter = 0},
+        {.what = "a list with this machine",
+         .arguments = "/COMPUTER=@" + list + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .mediaSense = 0,
+         .exitCode = 2,
+         .lines = {own + ",changed,off,on,," + CsvField(StringEntry(IDS_RESTART_LAST)),
+                   unreachable, own + ",changed,off,on,,\"Restart requested, in 60 seconds.\""},
+         .requests = {Logged("(null)", disabled, 60)},
+         .mediaSenseAfter = 1},
+        {.what = "a list where this machine is as asked",
+         .arguments = "/COMPUTER=@" + list + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .mediaSense = 1,
+         .exitCode = 2,
+         .lines = {own + ",as asked,off,on,,", unreachable},
+         .requests = {},
+         .mediaSenseAfter = 1},
+        {.what = "a list, stopping restarts",
+         .arguments = "/COMPUTER=@" + list + " /RESTART=ABORT /QUIT",
+         .mediaSense = 0,
+         .exitCode = 1,
+         /* Wine's AbortSystemShutdownA says yes for any name; Windows answers a machine that
+          * answers nowhere with an error, and its line says "failed" */
+         .lines = {own + ",changed,,,,A restart was stopped.",
+                   "NO-SUCH-PC,changed,,,,A restart was stopped."},
+         .requests = {},
+         .mediaSenseAfter = 0},
+    };
+    CreateDirectoryA(folder.c_str(), NULL);
+    {
+        std::ofstream machines(list, std::ios::binary);
+        machines << own << "\r\nNO-SUCH-PC\r\n";
+    }
+    WineRestartLog log;
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.what << ": " << c.arguments);
+        DeleteFileA(report.c_str());
+        Prepare(c.key, c.mediaSense, ABSENT);
+        log.Requests();
+
+        EXPECT_EQ(c.exitCode, RunProcess("cmd.exe /c \"" + Command(c.arguments) + " > \"" +
+                                             report + "\"\"",
+                                         60000));
+
+        std::vector<std::string> lines;
+        std::istringstream content(FileText(report));
+        for (std::string line; std::getline(content, line);)
+            lines.push_back(line.substr(0, line.find('\r')));
+        EXPECT_EQ(c.lines, lines);
+        EXPECT_EQ(c.requests, log.Requests());
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+        AllowFullAccess(TCPIP_KEY_PATH);
+    }
+}
+
+TEST_F(KelvraTest, TheDialogSaysWhenTheMachineRestartsAndAsksOnlyWhenClosed)
+{
+    const std::string own = ComputerName();
+    WineRestartLog log;
+    for (DWORD stored : {DWORD(0), DWORD(1)})
+    {
+        SCOPED_TRACE(testing::Message() << "DisableDHCPMediaSense " << stored);
+        Prepare(KEY_NORMAL, stored, ABSENT);
+        log.Requests();
+        ChildProcess kelvra(Command("/MEDIASENSE=OFF /SAVE /RESTART=120"));
+        HWND dialog = kelvra.WaitForWindow();
+        ASSERT_NE(HWND(NULL), dialog);
+        /* the posted Save has run once the Save button is disabled */
+        for (int i = 0; i < 100 && IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE)); i++)
+            Sleep(Scaled(50));
+        EXPECT_EQ(stored == 0 ? "Kelvra - restarts 120 seconds after this window closes"
+                              : "Kelvra",
+                  WindowText(dialog));
+        EXPECT_TRUE(log.Requests().empty()) << "asked for while the dialog is open";
+
+        EXPECT_EQ(stored == 0 ? 1u : 0u, kelvra.CloseAndWait(dialog));
+        std::vector<std::string> expected;
+        if (stored == 0)
+            expected.push_back(Logged("(null)", "Media Sense is now disabled", 120));
+        EXPECT_EQ(expected, log.Requests());
+    }
+}
