@@ -88,7 +88,18 @@ all#dialog/settings_dialog.cpp#s/if \(AppState.apipaOn == 1\)\n\s+ShowApipaStatu
 all#dialog/settings_dialog.cpp#s/if \(AppState.currentPage == PAGE_APIPA\)\n\s+ShowPageText\(dialog, AppState.currentPage\);//#the APIPA page on show names the adapters as before the save
 all#dialog/help_pages.cpp#s/if \(adapter->apipaOn != AppState.apipaOn\)/if (1)/#the APIPA page names adapters that agree with Parameters too
 all#app/target_machine.cpp#s/AppState.adapterSettings = \&reading.adapterSettings;//#the adapters of another machine never shown
-all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#the adapters of another machine read from this one'
+all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#the adapters of another machine read from this one
+all#fleet/restart_request.cpp#s/AppState.restartAsked != RESTART_AFTER_CHANGE \|\| !AppState.valueWritten \|\|/AppState.restartAsked != RESTART_AFTER_CHANGE ||/#a restart after a run that wrote nothing (as asked, no /SAVE)
+all#fleet/restart_request.cpp#s/ \|\|\n\s+AppState.runFailed\)\n        return;/)\n        return;/#a restart after a run that failed, a partial write among them
+all#fleet/restart_request.cpp#s/if \(console != 0\)/if (console == -1)/#the child of the console machine restarts it before the list is done
+all#fleet/restart_request.cpp#s/ \/RESTART=%u \/CONSOLELAST/ \/RESTART=%u/#the children of a list not told to leave the console machine to the list
+all#fleet/list_run.cpp#s/(outcome == ENDED_CHANGED && exitCode == EXIT_CONSOLE_LEFT;)/$1\n    if (results[children[slot].entry].consoleLeft)\n        RestartConsoleLast(line, length, 0);/#the console machine restarted as soon as its child ends, before the other lines
+all#fleet/restart_request.cpp#s/AppState.restartSeconds, FALSE, TRUE\)/AppState.restartSeconds, TRUE, TRUE)/#applications closed by force for a restart
+all#fleet/restart_request.cpp#s/if \(AppState.restartAsked != RESTART_AFTER_CHANGE\)\n        return exitCode;//#a list run that stops restarts, or asks for none, restarts the console machine
+all#fleet/restart_request.cpp#s/        \/\* It succeeds even where it enabled nothing, and says so only here. \*\/\n        error = GetLastError\(\);/        error = ERROR_SUCCESS;/#an account without the shutdown privilege taken for one with it
+all#app/command_line.cpp#s/AppState.restartRefused = 1;\n        AppState.restartAsked = RESTART_NONE;/AppState.restartAsked = RESTART_AFTER_CHANGE;\n        AppState.restartSeconds = DEFAULT_RESTART_SECONDS;/#a /RESTART value Kelvra cannot take read as the default countdown
+all#dialog/settings_dialog.cpp#s/return \(DWORD\)requested;/return SettingState(stored) == 1 ? 0 : 1;/#a request over a stored 2 writes the flip, not the value asked for
+all#app/win_main.cpp#s/\n    FinishRestart\(\);\n/\n/#no restart asked for at all'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
