@@ -307,6 +307,41 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
          .exitCode = 2,
          .mediaSenseAfter = 0,
          .apipaAfter = ABSENT},
+        /* restarts: under Wine a request restarts nothing */
+        {.quote = "Kelvra /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .tail = NULL,
+         .mediaSense = ABSENT,
+         .apipa = ABSENT,
+         .userCloses = CLOSES_ITSELF,
+         .exitCode = 1,
+         .mediaSenseAfter = 1,
+         .apipaAfter = ABSENT},
+        /* Wine's AbortSystemShutdownA stops "a restart" on any name; Windows answers a name
+         * that answers nowhere with an error, and the code is 2 */
+        {.quote = "Kelvra /COMPUTER=pc042 /RESTART=ABORT /QUIT",
+         .tail = NULL,
+         .mediaSense = 0,
+         .apipa = ABSENT,
+         .userCloses = CLOSES_ITSELF,
+         .exitCode = 1,
+         .mediaSenseAfter = 0,
+         .apipaAfter = ABSENT},
+        {.quote = "Kelvra /COMPUTER=node1 /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .tail = NULL,
+         .mediaSense = 0,
+         .apipa = ABSENT,
+         .userCloses = CLOSES_ITSELF,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = ABSENT},
+        {.quote = "(/RESTART=, /RESTART=60s, /RESTART=soon, /RESTART:60, -RESTART) refuses",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART=60s /QUIT",
+         .mediaSense = 0,
+         .apipa = ABSENT,
+         .userCloses = CLOSES_ITSELF,
+         .exitCode = 2,
+         .mediaSenseAfter = 0,
+         .apipaAfter = ABSENT},
         /* what a batch file runs where PC is not set: refused, not run on this machine */
         {.quote = "Kelvra /COMPUTER=%PC% ...",
          .tail = "/COMPUTER= /MEDIASENSE=OFF /SAVE /QUIT",
@@ -1641,228 +1676,6 @@ TEST_F(KelvraTest, AMachineThatCannotBeReachedIsReportedInABoxAndNoDialog)
     AllowFullAccess(TCPIP_KEY_PATH);
 }
 
-TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
-{
-    /* Each script runs as the documents give it, under Wine's cmd, from a folder that holds
-     * it, Kelvra.exe (unless the row takes it away) and a stand-in for shutdown.exe, which
-     * cmd finds there before Windows' own and which only notes its arguments. */
-    const std::map<std::string, Script> scripts = DocumentScripts();
-    const std::string txt = RawDocument("docs/README.txt");
-    for (const auto &[name, script] : scripts)
-    {
-        std::string indented;
-        for (const std::string &line : script)
-            indented += (line.empty() ? "" : "  " + line) + "\n";
-        EXPECT_NE(std::string::npos, txt.find(indented)) << "README.txt does not show " << name;
-    }
-
-    const std::string own = ComputerName();
-    const std::string restart = "-r -t 60 -c \"Network settings changed\"";
-    const std::string restartOwn = "-r -m \\\\" + own + " -t 60 -c \"Network settings changed\"";
-    const std::string unreachable = "NO-SUCH-PC,failed,,,53," + ReportedText(ERROR_BAD_NETPATH);
-    const std::string started = ";fleet.cmd started ";
-    const std::string restarts = "restarts.log";
-    enum Fault
-    {
-        NONE,
-        NO_KELVRA,        /* Kelvra.exe is not where the script looks */
-        SHUTDOWN_FAILS,   /* the restart cannot be made */
-        LOG_NOT_WRITABLE, /* fleet.cmd's restarts.log is a folder */
-    };
-    const struct Case
-    {
-        std::string script;
-        KeyState key;
-        DWORD mediaSense;
-        Fault fault;
-        /* fleet.cmd's report.csv */
-        std::vector<std::string> report = {};
-        /* the log's lines: job.cmd's kelvra.log, each after its date and time; fleet.cmd's
-         * restarts.log, after the line that says when it started */
-        std::vector<std::string> log;
-        std::vector<std::string> shutdowns;
-        DWORD mediaSenseAfter;
-    } cases[] = {
-        /* a startup script restarts on exactly 1, and never on a code of cmd's own */
-        {.script = "startup.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 0,
-         .fault = NONE,
-         .log = {},
-         .shutdowns = {restart},
-         .mediaSenseAfter = 1},
-        {.script = "startup.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 1,
-         .fault = NONE,
-         .log = {},
-         .shutdowns = {},
-         .mediaSenseAfter = 1},
-        {.script = "startup.cmd",
-         .key = KEY_DENIED,
-         .mediaSense = 0,
-         .fault = NONE,
-         .log = {},
-         .shutdowns = {},
-         .mediaSenseAfter = 0},
-        {.script = "startup.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 0,
-         .fault = NO_KELVRA,
-         .log = {},
-         .shutdowns = {},
-         .mediaSenseAfter = 0},
-        /* the machines, in one list run: this one by its name, one given as \\NAME that
-         * answers nowhere, a comment, a blank line; Kelvra's report, and a restart only after
-         * "changed", logged once it has run */
-        {.script = "fleet.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 0,
-         .fault = NONE,
-         .report = {own + ",changed,off,on,,", unreachable},
-         .log = {own + ",restarting in 60 s"},
-         .shutdowns = {restartOwn},
-         .mediaSenseAfter = 1},
-        {.script = "fleet.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 1,
-         .fault = NONE,
-         .report = {own + ",as asked,off,on,,", unreachable},
-         .log = {},
-         .shutdowns = {},
-         .mediaSenseAfter = 1},
-        {.script = "fleet.cmd",
-         .key = KEY_DENIED,
-         .mediaSense = 0,
-         .fault = NONE,
-         .report = {own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED), unreachable},
-         .log = {},
-         .shutdowns = {},
-         .mediaSenseAfter = 0},
-        {.script = "fleet.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 0,
-         .fault = SHUTDOWN_FAILS,
-         .report = {own + ",changed,off,on,,", unreachable},
-         .log = {own + ",restart failed,53"},
-         .shutdowns = {restartOwn},
-         .mediaSenseAfter = 1},
-        {.script = "fleet.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 0,
-         .fault = NO_KELVRA,
-         .report = {},
-         .log = {"Kelvra.exe not run: code 9009"},
-         .shutdowns = {},
-         .mediaSenseAfter = 0},
-        /* a log it cannot write: it stops before Kelvra runs */
-        {.script = "fleet.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 0,
-         .fault = LOG_NOT_WRITABLE,
-         .report = {},
-         .log = {},
-         .shutdowns = {},
-         .mediaSenseAfter = 0},
-        /* the scheduled job keeps Kelvra's code */
-        {.script = "job.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 0,
-         .fault = NONE,
-         .log = {own + " 1"},
-         .shutdowns = {},
-         .mediaSenseAfter = 1},
-        {.script = "job.cmd",
-         .key = KEY_NORMAL,
-         .mediaSense = 1,
-         .fault = NONE,
-         .log = {own + " 0"},
-         .shutdowns = {},
-         .mediaSenseAfter = 1},
-    };
-    const std::string folder = ProgramDirectory() + "\\script-run";
-    auto lines = [](const std::string &path)
-    {
-        std::vector<std::string> read;
-        std::ifstream file(path);
-        for (std::string line; std::getline(file, line);)
-        {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            read.push_back(line);
-        }
-        return read;
-    };
-    for (const auto &c : cases)
-    {
-        SCOPED_TRACE(testing::Message()
-                     << c.script << ", key state " << c.key << ", DisableDHCPMediaSense "
-                     << c.mediaSense << ", fault " << c.fault);
-        auto found = scripts.find(c.script);
-        ASSERT_NE(scripts.end(), found) << "README.md no longer shows " << c.script;
-        for (const char *file :
-             {"Kelvra.exe", "shutdown.exe", "shutdown.log", "shutdown.fail", "kelvra.log",
-              "restarts.log", "report.csv", "machines.txt", "startup.cmd", "fleet.cmd", "job.cmd"})
-            DeleteFileA((folder + "\\" + file).c_str());
-        RemoveDirectoryA((folder + "\\restarts.log").c_str());
-        CreateDirectoryA(folder.c_str(), NULL);
-        if (c.fault != NO_KELVRA)
-        {
-            ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
-        }
-        ASSERT_TRUE(CopyFileA((ProgramDirectory() + "\\shutdown_standin.exe").c_str(),
-                              (folder + "\\shutdown.exe").c_str(), FALSE));
-        if (c.fault == SHUTDOWN_FAILS)
-            std::ofstream(folder + "\\shutdown.fail");
-        if (c.fault == LOG_NOT_WRITABLE)
-        {
-            ASSERT_TRUE(CreateDirectoryA((folder + "\\" + restarts).c_str(), NULL));
-        }
-        {
-            std::ofstream file(folder + "\\" + c.script, std::ios::binary);
-            for (const std::string &line : found->second)
-                file << line << "\r\n";
-            std::ofstream machines(folder + "\\machines.txt", std::ios::binary);
-            machines << own << "\r\n; a comment\r\n\\\\NO-SUCH-PC\r\n\r\n";
-        }
-        Prepare(c.key, c.mediaSense, ABSENT);
-
-        RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && " + c.script + "\"", 60000);
-
-        std::vector<std::string> logged =
-            lines(folder + "\\" + (c.script == "fleet.cmd" ? restarts : "kelvra.log"));
-        if (c.script == "fleet.cmd")
-        {
-            EXPECT_EQ(c.report, lines(folder + "\\report.csv")) << "report.csv";
-            if (c.fault != LOG_NOT_WRITABLE)
-            {
-                ASSERT_FALSE(logged.empty()) << "restarts.log is empty";
-                EXPECT_EQ(started, logged[0].substr(0, started.size()));
-                logged.erase(logged.begin());
-            }
-            EXPECT_EQ(c.log, logged) << "restarts.log";
-        }
-        else if (c.script == "job.cmd")
-        {
-            ASSERT_EQ(c.log.size(), logged.size()) << "kelvra.log";
-            for (size_t i = 0; i < logged.size(); i++)
-            {
-                const std::string &want = c.log[i];
-                EXPECT_TRUE(logged[i].size() > want.size() &&
-                            logged[i].compare(logged[i].size() - want.size(), want.size(), want) ==
-                                0 &&
-                            logged[i][logged[i].size() - want.size() - 1] == ' ')
-                    << "kelvra.log says \"" << logged[i] << "\", not \"... " << want << "\"";
-            }
-        }
-        else
-            EXPECT_EQ(c.log, logged) << "kelvra.log";
-        EXPECT_EQ(c.shutdowns, lines(folder + "\\shutdown.log"));
-        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
-    }
-    RemoveDirectoryA((folder + "\\" + restarts).c_str());
-}
-
 namespace
 {
 
@@ -2079,4 +1892,205 @@ TEST_F(KelvraTest, TheDialogSaysWhenTheMachineRestartsAndAsksOnlyWhenClosed)
             expected.push_back(Logged("(null)", "Media Sense is now disabled", 120));
         EXPECT_EQ(expected, log.Requests());
     }
+}
+
+TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
+{
+    /* Each script runs as the documents give it, under Wine's cmd, from a folder that holds
+     * it, Kelvra.exe (unless the row takes it away) and a stand-in for shutdown.exe, which
+     * cmd finds there before Windows' own and which only notes its arguments: no script may
+     * need it any more. The restarts are read from what Wine logs. */
+    const std::map<std::string, Script> scripts = DocumentScripts();
+    const std::string txt = RawDocument("docs/README.txt");
+    for (const auto &[name, script] : scripts)
+    {
+        std::string indented;
+        for (const std::string &line : script)
+            indented += (line.empty() ? "" : "  " + line) + "\n";
+        EXPECT_NE(std::string::npos, txt.find(indented)) << "README.txt does not show " << name;
+    }
+
+    const std::string own = ComputerName();
+    const std::string unreachable = "NO-SUCH-PC,failed,,,53," + ReportedText(ERROR_BAD_NETPATH);
+    const std::string here = Logged("(null)", "Media Sense is now disabled", 60);
+    enum Fault
+    {
+        NONE,
+        NO_KELVRA,          /* Kelvra.exe is not where the script looks */
+        REPORT_NOT_WRITABLE /* fleet.cmd's report.csv is a folder, as one held open is */
+    };
+    const struct Case
+    {
+        std::string script;
+        KeyState key;
+        DWORD mediaSense;
+        Fault fault;
+        /* fleet.cmd's report.csv */
+        std::vector<std::string> report = {};
+        /* what the script itself says on its output: fleet.cmd's messages, each a start */
+        std::vector<std::string> said = {};
+        /* job.cmd's kelvra.log, each line after its date and time */
+        std::vector<std::string> log = {};
+        std::vector<std::string> restarts;
+        DWORD mediaSenseAfter;
+    } cases[] = {
+        /* a startup script restarts where Kelvra wrote, and never otherwise */
+        {.script = "startup.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = NONE,
+         .restarts = {here},
+         .mediaSenseAfter = 1},
+        {.script = "startup.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 1,
+         .fault = NONE,
+         .restarts = {},
+         .mediaSenseAfter = 1},
+        {.script = "startup.cmd",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .fault = NONE,
+         .restarts = {},
+         .mediaSenseAfter = 0},
+        {.script = "startup.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = NO_KELVRA,
+         .restarts = {},
+         .mediaSenseAfter = 0},
+        /* the machines, in one list run: this one by its name, one given as \\NAME that
+         * answers nowhere, a comment, a blank line; this machine restarted last */
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = NONE,
+         .report = {own + ",changed,off,on,," + CsvField(StringEntry(IDS_RESTART_LAST)),
+                    unreachable, own + ",changed,off,on,,\"Restart requested, in 60 seconds.\""},
+         .restarts = {here},
+         .mediaSenseAfter = 1},
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 1,
+         .fault = NONE,
+         .report = {own + ",as asked,off,on,,", unreachable},
+         .restarts = {},
+         .mediaSenseAfter = 1},
+        {.script = "fleet.cmd",
+         .key = KEY_DENIED,
+         .mediaSense = 0,
+         .fault = NONE,
+         .report = {own + ",failed,on,on,5," + ReportedText(ERROR_ACCESS_DENIED), unreachable},
+         .restarts = {},
+         .mediaSenseAfter = 0},
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = NO_KELVRA,
+         .report = {},
+         .said = {"fleet.cmd: Kelvra.exe not run: code 9009"},
+         .restarts = {},
+         .mediaSenseAfter = 0},
+        /* a report it cannot write: it stops before Kelvra runs */
+        {.script = "fleet.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = REPORT_NOT_WRITABLE,
+         .report = {},
+         .said = {"fleet.cmd: cannot write report.csv in "},
+         .restarts = {},
+         .mediaSenseAfter = 0},
+        /* the scheduled job keeps Kelvra's code */
+        {.script = "job.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 0,
+         .fault = NONE,
+         .log = {own + " 1"},
+         .restarts = {},
+         .mediaSenseAfter = 1},
+        {.script = "job.cmd",
+         .key = KEY_NORMAL,
+         .mediaSense = 1,
+         .fault = NONE,
+         .log = {own + " 0"},
+         .restarts = {},
+         .mediaSenseAfter = 1},
+    };
+    const std::string folder = ProgramDirectory() + "\\script-run";
+    auto lines = [](const std::string &path)
+    {
+        std::vector<std::string> read;
+        std::ifstream file(path);
+        for (std::string line; std::getline(file, line);)
+        {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            read.push_back(line);
+        }
+        return read;
+    };
+    WineRestartLog restarts;
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(testing::Message()
+                     << c.script << ", key state " << c.key << ", DisableDHCPMediaSense "
+                     << c.mediaSense << ", fault " << c.fault);
+        auto found = scripts.find(c.script);
+        ASSERT_NE(scripts.end(), found) << "README.md no longer shows " << c.script;
+        for (const char *file : {"Kelvra.exe", "shutdown.exe", "shutdown.log", "shutdown.fail",
+                                 "kelvra.log", "report.csv", "said.txt", "machines.txt",
+                                 "startup.cmd", "fleet.cmd", "job.cmd"})
+            DeleteFileA((folder + "\\" + file).c_str());
+        RemoveDirectoryA((folder + "\\report.csv").c_str());
+        CreateDirectoryA(folder.c_str(), NULL);
+        if (c.fault != NO_KELVRA)
+        {
+            ASSERT_TRUE(CopyFileA(Exe().c_str(), (folder + "\\Kelvra.exe").c_str(), FALSE));
+        }
+        ASSERT_TRUE(CopyFileA((ProgramDirectory() + "\\shutdown_standin.exe").c_str(),
+                              (folder + "\\shutdown.exe").c_str(), FALSE));
+        if (c.fault == REPORT_NOT_WRITABLE)
+        {
+            ASSERT_TRUE(CreateDirectoryA((folder + "\\report.csv").c_str(), NULL));
+        }
+        {
+            std::ofstream file(folder + "\\" + c.script, std::ios::binary);
+            for (const std::string &line : found->second)
+                file << line << "\r\n";
+            std::ofstream machines(folder + "\\machines.txt", std::ios::binary);
+            machines << own << "\r\n; a comment\r\n\\\\NO-SUCH-PC\r\n\r\n";
+        }
+        Prepare(c.key, c.mediaSense, ABSENT);
+        restarts.Requests();
+
+        RunProcess("cmd.exe /c \"cd /d \"" + folder + "\" && " + c.script + " >said.txt\"", 60000);
+
+        if (c.script == "fleet.cmd")
+        {
+            EXPECT_EQ(c.report, lines(folder + "\\report.csv")) << "report.csv";
+            std::vector<std::string> said = lines(folder + "\\said.txt");
+            ASSERT_EQ(c.said.size(), said.size()) << "what fleet.cmd said";
+            for (size_t i = 0; i < said.size(); i++)
+                EXPECT_EQ(c.said[i], said[i].substr(0, c.said[i].size()));
+        }
+        std::vector<std::string> logged = lines(folder + "\\kelvra.log");
+        if (c.script == "job.cmd")
+        {
+            ASSERT_EQ(c.log.size(), logged.size()) << "kelvra.log";
+            for (size_t i = 0; i < logged.size(); i++)
+            {
+                const std::string &want = c.log[i];
+                EXPECT_TRUE(logged[i].size() > want.size() &&
+                            logged[i].compare(logged[i].size() - want.size(), want.size(), want) ==
+                                0 &&
+                            logged[i][logged[i].size() - want.size() - 1] == ' ')
+                    << "kelvra.log says \"" << logged[i] << "\", not \"... " << want << "\"";
+            }
+        }
+        EXPECT_EQ(c.restarts, restarts.Requests());
+        EXPECT_EQ(std::vector<std::string>{}, lines(folder + "\\shutdown.log"))
+            << "a script ran shutdown.exe";
+        EXPECT_EQ(c.mediaSenseAfter, Stored(MEDIA_SENSE_NAME));
+    }
+    RemoveDirectoryA((folder + "\\report.csv").c_str());
 }
