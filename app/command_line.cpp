@@ -182,8 +182,9 @@ void ParseCommandLine(const char *tail)
             if (argumentStart &&
                 (MatchKeyword("-COMPUTER", cursor) || MatchKeyword("COMPUTER", cursor)))
                 RefuseComputerName(cursor);
-            /* "-RESTART" ignored would be a run without the restart asked for. */
-            if (argumentStart && MatchKeyword("-RESTART", cursor))
+            /* "-RESTART" or "RESTART" ignored would be a run without the restart asked for. */
+            if (argumentStart &&
+                (MatchKeyword("-RESTART", cursor) || MatchKeyword("RESTART", cursor)))
                 AppState.restartRefused = 1;
             cursor++;
             continue;

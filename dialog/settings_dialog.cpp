@@ -212,7 +212,8 @@ static UINT ApipaSavedText(DWORD value)
 }
 
 /* Writes newValue and shows the outcome in the status line: savedText of the value written, or
- * failedText. *featureOn says whether newValue is valueWhenOn. Returns 1 when the value was written. */
+ * failedText. *featureOn says whether newValue is valueWhenOn. Returns 1 when the value was
+ * written. */
 static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD newValue, DWORD valueWhenOn,
                         LONG *featureOn, int statusId, UINT (*savedText)(DWORD value),
                         UINT failedText)
@@ -260,23 +261,21 @@ static void SaveChanges(HWND dialog)
 
         if (AppState.changeMediaSense == 1)
         {
-            if (SaveSetting(dialog, MEDIA_SENSE_VALUE,
-                            ValueToWrite(AppState.requestedDisableMediaSense,
-                                         AppState.disableMediaSense),
-                            0,
-                            &AppState.mediaSenseOn, IDC_MEDIA_SENSE_STATUS, MediaSenseSavedText,
-                            IDS_MEDIA_SENSE_NOT_CHANGED))
+            if (SaveSetting(
+                    dialog, MEDIA_SENSE_VALUE,
+                    ValueToWrite(AppState.requestedDisableMediaSense, AppState.disableMediaSense),
+                    0, &AppState.mediaSenseOn, IDC_MEDIA_SENSE_STATUS, MediaSenseSavedText,
+                    IDS_MEDIA_SENSE_NOT_CHANGED))
                 written = 1;
             else
                 failed = 1;
         }
         if (AppState.changeApipa == 1)
         {
-            if (SaveSetting(dialog, APIPA_VALUE,
-                            ValueToWrite(AppState.requestedApipaEnabled,
-                                         AppState.ipAutoconfigEnabled),
-                            1, &AppState.apipaOn,
-                            IDC_APIPA_STATUS, ApipaSavedText, IDS_APIPA_NOT_CHANGED))
+            if (SaveSetting(
+                    dialog, APIPA_VALUE,
+                    ValueToWrite(AppState.requestedApipaEnabled, AppState.ipAutoconfigEnabled), 1,
+                    &AppState.apipaOn, IDC_APIPA_STATUS, ApipaSavedText, IDS_APIPA_NOT_CHANGED))
             {
                 written = 1;
                 /* Adapters with a setting of their own keep it: the line says so where one

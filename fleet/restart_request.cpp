@@ -120,9 +120,9 @@ static void RecordRestartFate(DWORD error)
     }
     FormatErrorText(error);
     length = (DWORD)lstrlenA(AppState.messageText);
-    while (length > 0 && (AppState.messageText[length - 1] == '\r' ||
-                          AppState.messageText[length - 1] == '\n' ||
-                          AppState.messageText[length - 1] == ' '))
+    while (length > 0 &&
+           (AppState.messageText[length - 1] == '\r' || AppState.messageText[length - 1] == '\n' ||
+            AppState.messageText[length - 1] == ' '))
         length--;
     /* wsprintfA writes at most 1024 characters: the text of Windows is cut to leave room. */
     if (length > 700)
@@ -160,8 +160,7 @@ static int IsConsoleMachine(HKEY root)
         return -1;
     /* A value stored without its zero is read with one. */
     its[itsLength] = '\0';
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, own, -1, its, -1) ==
-           CSTR_EQUAL;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, own, -1, its, -1) == CSTR_EQUAL;
 }
 
 /* The dialog's Kelvra texts, when no /QUIT promised a run without anybody: the reason a
@@ -190,7 +189,8 @@ void FinishRestart(void)
         {
             AppState.restartReported = 1;
             AppState.restartCode = 0;
-            if (LoadStringA(AppState.instance, console == 1 ? IDS_RESTART_LAST : IDS_CONSOLE_UNKNOWN,
+            if (LoadStringA(AppState.instance,
+                            console == 1 ? IDS_RESTART_LAST : IDS_CONSOLE_UNKNOWN,
                             AppState.messageText, MESSAGE_TEXT_SIZE) <= 0)
                 AppState.messageText[0] = '\0';
             AppState.exitCode = console == 1 ? EXIT_CONSOLE_LEFT : 2;

@@ -40,7 +40,8 @@ void ChildRestartOption(char *option);
 
 /* Once a list run has written every line, where it asked for restarts: asks Windows to
  * restart this machine, the console, whose child left it with childLine (length bytes, a
- * "changed" line), and writes a last line for it that says what became of the request. Returns exitCode, or 2 when Windows refused. */
+ * "changed" line), and writes a last line for it that says what became of the request.
+ * Returns exitCode, or 2 when Windows refused. */
 int RestartConsoleLast(const char *childLine, DWORD length, int exitCode);
 
 #endif

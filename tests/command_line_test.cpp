@@ -247,6 +247,9 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         {"/RESTART=x /RESTART=60", {.restartRefused = 1}},
         {"-RESTART", {.restartRefused = 1}},
         {"/SAVE -restart=60", {.save = 1, .restartRefused = 1}},
+        {"/SAVE RESTART /QUIT", {.save = 1, .quit = 1, .restartRefused = 1}},
+        /* inside a word it is no attempt at a restart */
+        {"/MEDIASENSE=OFF xRESTART", {.mediaSense = 1}},
         /* a lone '/' at the end */
         {"/", {}},
         {"/SAVE /", {.save = 1}},

@@ -334,7 +334,7 @@ TEST_F(KelvraTest, EveryExampleInTheDocumentsDoesWhatTheySay)
          .exitCode = 2,
          .mediaSenseAfter = 0,
          .apipaAfter = ABSENT},
-        {.quote = "(/RESTART=, /RESTART=60s, /RESTART=soon, /RESTART:60, -RESTART) refuses",
+        {.quote = "/RESTART:60, -RESTART, RESTART) refuses the whole run",
          .tail = "/MEDIASENSE=OFF /SAVE /RESTART=60s /QUIT",
          .mediaSense = 0,
          .apipa = ABSENT,
@@ -1816,8 +1816,8 @@ TEST_F(KelvraTest, RestartIsRequestedExactlyForTheMachinesWhereKelvraWrote)
          .arguments = "/COMPUTER=@" + list + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
          .mediaSense = 0,
          .exitCode = 2,
-         .lines = {own + ",changed,off,on,," + CsvField(StringEntry(IDS_RESTART_LAST)),
-                   unreachable, own + ",changed,off,on,,\"Restart requested, in 60 seconds.\""},
+         .lines = {own + ",changed,off,on,," + CsvField(StringEntry(IDS_RESTART_LAST)), unreachable,
+                   own + ",changed,off,on,,\"Restart requested, in 60 seconds.\""},
          .requests = {Logged("(null)", disabled, 60)},
          .mediaSenseAfter = 1},
         {.what = "a list where this machine is as asked",
@@ -1851,9 +1851,9 @@ TEST_F(KelvraTest, RestartIsRequestedExactlyForTheMachinesWhereKelvraWrote)
         Prepare(c.key, c.mediaSense, ABSENT);
         log.Requests();
 
-        EXPECT_EQ(c.exitCode, RunProcess("cmd.exe /c \"" + Command(c.arguments) + " > \"" +
-                                             report + "\"\"",
-                                         60000));
+        EXPECT_EQ(
+            c.exitCode,
+            RunProcess("cmd.exe /c \"" + Command(c.arguments) + " > \"" + report + "\"\"", 60000));
 
         std::vector<std::string> lines;
         std::istringstream content(FileText(report));
@@ -1881,8 +1881,7 @@ TEST_F(KelvraTest, TheDialogSaysWhenTheMachineRestartsAndAsksOnlyWhenClosed)
         /* the posted Save has run once the Save button is disabled */
         for (int i = 0; i < 100 && IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE)); i++)
             Sleep(Scaled(50));
-        EXPECT_EQ(stored == 0 ? "Kelvra - restarts 120 seconds after this window closes"
-                              : "Kelvra",
+        EXPECT_EQ(stored == 0 ? "Kelvra - restarts 120 seconds after this window closes" : "Kelvra",
                   WindowText(dialog));
         EXPECT_TRUE(log.Requests().empty()) << "asked for while the dialog is open";
 
@@ -2037,9 +2036,9 @@ TEST_F(KelvraTest, TheScriptsInTheDocumentsDoWhatTheySay)
                      << c.mediaSense << ", fault " << c.fault);
         auto found = scripts.find(c.script);
         ASSERT_NE(scripts.end(), found) << "README.md no longer shows " << c.script;
-        for (const char *file : {"Kelvra.exe", "shutdown.exe", "shutdown.log", "shutdown.fail",
-                                 "kelvra.log", "report.csv", "said.txt", "machines.txt",
-                                 "startup.cmd", "fleet.cmd", "job.cmd"})
+        for (const char *file :
+             {"Kelvra.exe", "shutdown.exe", "shutdown.log", "shutdown.fail", "kelvra.log",
+              "report.csv", "said.txt", "machines.txt", "startup.cmd", "fleet.cmd", "job.cmd"})
             DeleteFileA((folder + "\\" + file).c_str());
         RemoveDirectoryA((folder + "\\report.csv").c_str());
         CreateDirectoryA(folder.c_str(), NULL);

@@ -275,8 +275,7 @@ TitleWatch titleWatch;
 LRESULT CALLBACK WatchTitle(int code, WPARAM wParam, LPARAM lParam)
 {
     const CWPSTRUCT *message = (const CWPSTRUCT *)lParam;
-    if (code == HC_ACTION && message->message == WM_SETTEXT &&
-        GetParent(message->hwnd) == NULL &&
+    if (code == HC_ACTION && message->message == WM_SETTEXT && GetParent(message->hwnd) == NULL &&
         std::string((const char *)message->lParam).find("restarts") != std::string::npos)
     {
         titleWatch.title = (const char *)message->lParam;
@@ -367,8 +366,9 @@ TEST_F(WinMainTest, ARestartIsAskedForExactlyWhereTheRunChangedAValue)
          .answer = ERROR_ACCESS_DENIED,
          .exitCode = 2,
          .calls = {"(this machine),60"},
-         .line = own + ",changed,off,on,5,\"The value was written, but Windows did not take the "
-                       "restart: " +
+         .line = own +
+                 ",changed,off,on,5,\"The value was written, but Windows did not take the "
+                 "restart: " +
                  LineText(ERROR_ACCESS_DENIED) + " Restart this machine by hand.\""},
         {.what = "refused by Windows: a shutdown in progress",
          .tail = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
@@ -440,7 +440,8 @@ TEST_F(WinMainTest, ARestartIsAskedForExactlyWhereTheRunChangedAValue)
         EXPECT_TRUE(MessageBoxWatcher::Seen().empty()) << "an unattended run waits for no one";
         if (c.tail.find("/RESTART=10s") != std::string::npos)
         {
-            EXPECT_EQ(0u, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME)) << "written, though refused";
+            EXPECT_EQ(0u, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME))
+                << "written, though refused";
         }
     }
 }
@@ -456,8 +457,8 @@ TEST_F(WinMainTest, WithoutQuitTheDialogSaysWhenTheMachineRestartsAndAsksWhenItC
         SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
         shutdownCalls.clear();
         shutdownAnswer = answer;
-        titleWatch = {.hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchTitle, NULL,
-                                                GetCurrentThreadId()),
+        titleWatch = {.hook =
+                          SetWindowsHookExA(WH_CALLWNDPROC, WatchTitle, NULL, GetCurrentThreadId()),
                       .title = "",
                       .callsBefore = 99};
         int exitCode;
