@@ -163,8 +163,8 @@ static int IsConsoleMachine(HKEY root)
     return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, own, -1, its, -1) == CSTR_EQUAL;
 }
 
-/* The dialog's Kelvra texts, when no /QUIT promised a run without anybody: the reason a
- * request was refused. */
+/* Why Windows refused, in a box, unless /QUIT promised a run that waits for nobody: without a
+ * report line to read, nobody would learn that the machine still needs a restart. */
 static void ShowRestartFailure(void)
 {
     if (AppState.autoQuit != 1)

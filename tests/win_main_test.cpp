@@ -684,6 +684,80 @@ TEST_F(WinMainTest, AnotherMachinesAdaptersAreReadThroughItsOwnRoot)
     DeleteKey(machineRoot);
 }
 
+TEST_F(WinMainTest, AListsChildTellsTheConsoleByWhatTheMachineSaysOfItself)
+{
+    /* The machine reached by this machine's own name is, to the test, another one: its root a
+     * private key. What decides is the ComputerName it records, never the name it was given. */
+    HINSTANCE self = GetModuleHandleA(NULL);
+    const std::string own = ComputerName();
+    const std::string nameKey = "\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+    const struct
+    {
+        const char *what;
+        const char *recorded; /* NULL: no such value */
+        int exitCode;
+        std::vector<std::string> calls;
+        std::string text;
+    } cases[] = {
+        {.what = "it calls itself this machine, in other letter case",
+         .recorded = "",
+         .exitCode = 3,
+         .calls = {},
+         .text = "This is the console's own machine"},
+        {.what = "it calls itself another machine",
+         .recorded = "PLANT-PC-17",
+         .exitCode = 1,
+         .calls = {"\\\\" + own},
+         .text = "\"Restart requested, in 60 seconds.\""},
+        {.what = "it records no name: left alone",
+         .recorded = NULL,
+         .exitCode = 2,
+         .calls = {},
+         .text = "\"Kelvra could not tell whether this machine is the console itself"},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        machineRoot = PrivateKeyPath();
+        DeleteKey(machineRoot);
+        CreateKey(machineRoot + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+        SetRawValue(machineRoot + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                    "CurrentVersion", REG_SZ, {'5', '.', '1', 0});
+        CreateKey(machineRoot + "\\" TCPIP_KEY_PATH);
+        SetDword(machineRoot + "\\" TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+        if (c.recorded != NULL)
+        {
+            std::string name = *c.recorded ? c.recorded : own;
+            if (!*c.recorded)
+                for (char &ch : name)
+                    ch = (char)tolower((unsigned char)ch);
+            CreateKey(machineRoot + nameKey);
+            SetRawValue(machineRoot + nameKey, "ComputerName", REG_SZ,
+                        std::vector<BYTE>(name.c_str(), name.c_str() + name.size() + 1));
+        }
+        shutdownCalls.clear();
+        shutdownAnswer = 0;
+        const std::string tail =
+            "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT /CONSOLELAST";
+        int exitCode;
+        {
+            ImportSlot privateMachine(importedRegConnectRegistryA, &ConnectToPrivateMachine);
+            ImportSlot initiate(importedInitiateSystemShutdownA, &RecordShutdown);
+            exitCode = RunWinMain(self, tail.c_str());
+        }
+
+        EXPECT_EQ(c.exitCode, exitCode);
+        std::vector<std::string> calls;
+        for (const ShutdownCall &call : shutdownCalls)
+            calls.push_back(call.machine);
+        EXPECT_EQ(c.calls, calls);
+        const std::string start = own + ",changed,off,on,,";
+        EXPECT_EQ(start + c.text, RunLine().substr(0, start.size() + c.text.size()));
+        DeleteKey(machineRoot);
+    }
+}
+
 TEST_F(WinMainTest, RunsTheDialogAndReturnsTheExitCode)
 {
     DeleteValue(TCPIP_KEY_PATH, MEDIA_SENSE_NAME);
