@@ -99,7 +99,9 @@ all#fleet/restart_request.cpp#s/if \(AppState.restartAsked != RESTART_AFTER_CHAN
 all#fleet/restart_request.cpp#s/        \/\* It succeeds even where it enabled nothing, and says so only here. \*\/\n        error = GetLastError\(\);/        error = ERROR_SUCCESS;/#an account without the shutdown privilege taken for one with it
 all#app/command_line.cpp#s/AppState.restartRefused = 1;\n        AppState.restartAsked = RESTART_NONE;/AppState.restartAsked = RESTART_AFTER_CHANGE;\n        AppState.restartSeconds = DEFAULT_RESTART_SECONDS;/#a /RESTART value Kelvra cannot take read as the default countdown
 all#dialog/settings_dialog.cpp#s/return \(DWORD\)requested;/return SettingState(stored) == 1 ? 0 : 1;/#a request over a stored 2 writes the flip, not the value asked for
-all#app/win_main.cpp#s/\n    FinishRestart\(\);\n/\n/#no restart asked for at all'
+all#app/win_main.cpp#s/\n    FinishRestart\(\);\n/\n/#no restart asked for at all
+all#fleet/restart_request.cpp#s/return CompareStringA\(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, own, -1, its, -1\) == CSTR_EQUAL;/return 1;/#every machine of a list taken for the console, whatever name it records
+all#fleet/restart_request.cpp#s/if \(console != 0\)/if (console == 1)/#a machine that cannot tell whether it is the console restarted by its child'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
