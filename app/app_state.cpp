@@ -7,7 +7,7 @@
 static AdapterSettings adapterSettingsRead;
 
 /* Initialized data, so these values are in place before any code runs: zero but for the two
- * requests, the local registry, the time limit and the two unknown states. */
+ * requests, the local registry, the time limit, the two unknown states and the countdown. */
 AppStateRecord AppState = {
     NULL,                    /* instance */
     NOT_REQUESTED,           /* requestedDisableMediaSense */
@@ -35,6 +35,12 @@ AppStateRecord AppState = {
     0,                       /* machineListRun */
     &adapterSettingsRead,    /* adapterSettings */
     0,                       /* workerLeftRunning */
+    RESTART_NONE,            /* restartAsked */
+    DEFAULT_RESTART_SECONDS, /* restartSeconds */
+    0,                       /* restartRefused */
+    0,                       /* consoleLast */
+    0,                       /* restartReported */
+    0,                       /* restartCode */
 };
 
 void FormatErrorText(DWORD errorCode)

@@ -18,6 +18,15 @@
 /* How long, by default, another machine may take to answer before any write (/TIMEOUT=). */
 #define DEFAULT_TIMEOUT_SECONDS 30
 
+/* What /RESTART asked for: nothing, a restart of a machine where the run changed a value, or
+ * the end of a restart that is counting down. */
+#define RESTART_NONE 0
+#define RESTART_AFTER_CHANGE 1
+#define RESTART_ABORT 2
+
+/* How long Windows counts down before a restart that /RESTART asked for without seconds. */
+#define DEFAULT_RESTART_SECONDS 60
+
 /* A setting's state for the report line: what the dialog calls on, off, or not known. */
 #define STATE_UNKNOWN (-1)
 
@@ -62,6 +71,19 @@ struct AppStateRecord
     /* The worker that connects to another machine did not end within the time limit: it may
      * still wait in a remote call, which the process's end must not wait for. */
     BOOL workerLeftRunning;
+    /* /RESTART: RESTART_NONE, RESTART_AFTER_CHANGE or RESTART_ABORT, the countdown asked for,
+     * and whether a value was given that Kelvra cannot take: the run is then refused, for a
+     * restart at another time than asked, or none, is no answer to it. */
+    DWORD restartAsked;
+    DWORD restartSeconds;
+    BOOL restartRefused;
+    /* /CONSOLELAST, given by a list run to its children: the machine the console itself is
+     * must not restart before the list is done, so its child leaves the request to the list. */
+    BOOL consoleLast;
+    /* The line tells what became of a restart request: restartCode (0 when Windows took it)
+     * and messageText in its last two fields, on a line whose outcome is not "failed". */
+    BOOL restartReported;
+    DWORD restartCode;
 };
 
 extern AppStateRecord AppState;

@@ -132,6 +132,48 @@ static void TakeTimeout(const char *text)
     AppState.timeoutSeconds = seconds;
 }
 
+/* Windows' own limit on a countdown, ten years, which XP with SP1 and later enforce; a longer
+ * one they refuse, so no system Kelvra works on is asked for one. */
+#define RESTART_SECONDS_LIMIT 315360000
+
+/* What follows "/RESTART": nothing (the default countdown), "=seconds" from 0 to Windows'
+ * limit, or "=ABORT". Any other value refuses the run, and so does a later /RESTART that is
+ * taken after it: a restart at another time than asked, or none, would be no answer. */
+static void TakeRestart(const char *text)
+{
+    DWORD seconds = 0;
+    DWORD i;
+
+    if (AppState.restartRefused)
+        return;
+    if (IsNameEnd(text[0]))
+    {
+        AppState.restartAsked = RESTART_AFTER_CHANGE;
+        AppState.restartSeconds = DEFAULT_RESTART_SECONDS;
+        return;
+    }
+    if (text[0] == '=' && MatchKeyword("ABORT", text + 1) && IsNameEnd(text[6]))
+    {
+        AppState.restartAsked = RESTART_ABORT;
+        AppState.restartSeconds = DEFAULT_RESTART_SECONDS;
+        return;
+    }
+    for (i = 1; text[0] == '=' && text[i] >= '0' && text[i] <= '9'; i++)
+    {
+        seconds = seconds * 10 + (DWORD)(text[i] - '0');
+        if (seconds > RESTART_SECONDS_LIMIT)
+            break;
+    }
+    if (text[0] != '=' || i == 1 || seconds > RESTART_SECONDS_LIMIT || !IsNameEnd(text[i]))
+    {
+        AppState.restartRefused = 1;
+        AppState.restartAsked = RESTART_NONE;
+        return;
+    }
+    AppState.restartAsked = RESTART_AFTER_CHANGE;
+    AppState.restartSeconds = seconds;
+}
+
 /* A word that looks like an attempt to name a machine, but not as "/COMPUTER=name":
  * "/COMPUTER:pc042", "/COMPUTER pc042", "/COMPUTERpc042", or one that starts an argument as
  * "-COMPUTER..." or "COMPUTER...". Ignored like any unknown word, it would leave the run on
@@ -156,6 +198,10 @@ void ParseCommandLine(const char *tail)
             if (argumentStart &&
                 (MatchKeyword("-COMPUTER", cursor) || MatchKeyword("COMPUTER", cursor)))
                 RefuseComputerName(cursor);
+            /* "-RESTART" or "RESTART" ignored would be a run without the restart asked for. */
+            if (argumentStart &&
+                (MatchKeyword("-RESTART", cursor) || MatchKeyword("RESTART", cursor)))
+                AppState.restartRefused = 1;
             cursor++;
             continue;
         }
@@ -190,5 +236,9 @@ void ParseCommandLine(const char *tail)
             RefuseComputerName(cursor);
         if (SkipKeyword("TIMEOUT=", &cursor))
             TakeTimeout(cursor);
+        if (SkipKeyword("RESTART", &cursor))
+            TakeRestart(cursor);
+        if (SkipKeyword("CONSOLELAST", &cursor))
+            AppState.consoleLast = 1;
     } while (*cursor != '\0');
 }

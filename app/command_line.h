@@ -1,6 +1,7 @@
 /*
- * The command-line options: /MEDIASENSE=ON|OFF, /APIPA=ON|OFF, /SAVE, /QUIT and
- * /COMPUTER=name, letter case ignored, recorded as requests in AppState.
+ * The command-line options: /MEDIASENSE=ON|OFF, /APIPA=ON|OFF, /SAVE, /QUIT, /COMPUTER=name,
+ * /TIMEOUT=seconds, /RESTART[=seconds|=ABORT] and a list run's /CONSOLELAST, letter case
+ * ignored, recorded as requests in AppState.
  */
 #ifndef KELVRA_COMMAND_LINE_H
 #define KELVRA_COMMAND_LINE_H

@@ -124,6 +124,13 @@ DWORD FormatReportLine(char *text, const char *machine, DWORD machineLength, con
         AppendText(&line, apipaApart == 1 ? " adapter)" : " adapters)");
     }
     AppendText(&line, ",");
+    return AppendReportLineEnd(text, line.length, code, codeGiven, reason);
+}
+
+DWORD AppendReportLineEnd(char *text, DWORD length, DWORD code, BOOL codeGiven, const char *reason)
+{
+    LineBuilder line = {text, length};
+
     if (code != 0 || codeGiven)
         AppendNumber(&line, code);
     AppendText(&line, ",");
@@ -139,6 +146,8 @@ DWORD BuildReportLine(char *text)
     const char *machine = AppState.computerName;
     DWORD length = AppState.computerNameLength;
     const char *outcome = OUTCOME_AS_ASKED;
+    DWORD code = 0;
+    BOOL reported = 0;
 
     if (machine == NULL)
     {
@@ -153,10 +162,16 @@ DWORD BuildReportLine(char *text)
         outcome = OUTCOME_FAILED;
     else if (AppState.valueWritten)
         outcome = OUTCOME_CHANGED;
+    /* A line that is no failure says what became of a restart request, where there was one:
+     * the value stays written whatever Windows answered. */
+    if (AppState.runFailed || AppState.restartReported)
+    {
+        code = AppState.runFailed ? AppState.failureCode : AppState.restartCode;
+        reported = 1;
+    }
     return FormatReportLine(text, machine, length, outcome, AppState.mediaSenseOn, AppState.apipaOn,
-                            CountAdaptersApart(AppState.adapterSettings, AppState.apipaOn),
-                            AppState.runFailed ? AppState.failureCode : 0, 0,
-                            AppState.runFailed ? AppState.messageText : NULL);
+                            CountAdaptersApart(AppState.adapterSettings, AppState.apipaOn), code, 0,
+                            reported ? AppState.messageText : NULL);
 }
 
 void WriteOutputLine(const char *line, DWORD length)
@@ -248,6 +263,30 @@ DWORD LineCode(const char *line, DWORD length)
     while (i < length && line[i] >= '0' && line[i] <= '9')
         code = code * 10 + (DWORD)(line[i++] - '0');
     return code;
+}
+
+BOOL IsLineText(const char *line, DWORD length, UINT stringId)
+{
+    char text[MESSAGE_TEXT_SIZE];
+    DWORD i = MachineFieldEnd(line, length);
+    DWORD commas = 0;
+    DWORD k;
+
+    /* The outcome, the two states and the code hold no comma. */
+    while (i < length && commas < 5)
+    {
+        if (line[i] == ',')
+            commas++;
+        i++;
+    }
+    if (commas < 5 || LoadStringA(AppState.instance, stringId, text, sizeof(text)) <= 0)
+        return 0;
+    for (k = 0; text[k] != '\0'; k++)
+    {
+        if (i + k >= length || line[i + k] != text[k])
+            return 0;
+    }
+    return i + k + 2 == length;
 }
 
 DWORD ReplaceMachineField(char *text, const char *machine, DWORD machineLength, const char *line,

@@ -33,6 +33,11 @@ DWORD FormatReportLine(char *line, const char *machine, DWORD machineLength, con
                        LONG mediaSenseOn, LONG apipaOn, DWORD apipaApart, DWORD code,
                        BOOL codeGiven, const char *reason);
 
+/* The line's last two fields, code (empty for 0 unless codeGiven) and reason, and its CR LF,
+ * appended to the length bytes in line, which hold a line's first four fields and their commas.
+ * Returns the new length. */
+DWORD AppendReportLineEnd(char *line, DWORD length, DWORD code, BOOL codeGiven, const char *reason);
+
 /* Builds the line of what AppState records into line, as FormatReportLine does. */
 DWORD BuildReportLine(char *line);
 
@@ -49,6 +54,9 @@ LineOutcomeKind LineOutcome(const char *line, DWORD length);
 
 /* The code of a whole line (its fifth field), 0 where that is empty. */
 DWORD LineCode(const char *line, DWORD length);
+
+/* Whether the text of a whole line (its sixth field) is string-table entry stringId. */
+BOOL IsLineText(const char *line, DWORD length, UINT stringId);
 
 /* Where the machine's field of a line ends: the index of the comma after it, or length. */
 DWORD MachineFieldEnd(const char *line, DWORD length);

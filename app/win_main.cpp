@@ -8,6 +8,7 @@
 #include "app/report_line.h"
 #include "app/target_machine.h"
 #include "dialog/settings_dialog.h"
+#include "fleet/restart_request.h"
 #include "resources/resource.h"
 
 /* Another machine's failure before any dialog: without /QUIT a box with the reason, and the
@@ -53,6 +54,14 @@ static int Run(HINSTANCE instance, LPSTR commandLineTail, BOOL *listLinesWritten
 
     ParseCommandLine(commandLineTail);
 
+    /* A restart asked for in a form Kelvra cannot take: nothing is done anywhere, for a
+     * restart at another time than asked, or a run without it, is no answer. */
+    if (AppState.restartRefused)
+    {
+        RecordFailureText(IDS_RESTART_REFUSED);
+        return StopForTarget();
+    }
+
     /* A list of machines: each is a run of its own, in a child process; nothing here
      * touches a registry. */
     if (AppState.machineListRun)
@@ -63,6 +72,10 @@ static int Run(HINSTANCE instance, LPSTR commandLineTail, BOOL *listLinesWritten
             return StopForTarget();
         return exitCode;
     }
+
+    /* Stopping a restart reads and writes nothing else. */
+    if (AppState.restartAsked == RESTART_ABORT)
+        return AbortRestart();
 
     if (AppState.computerName != NULL)
     {
@@ -92,6 +105,8 @@ static int Run(HINSTANCE instance, LPSTR commandLineTail, BOOL *listLinesWritten
         if (AppState.computerName != NULL)
             AppState.exitCode = 2;
     }
+    /* Once the dialog has ended, with the machine's registry still open. */
+    FinishRestart();
     return AppState.exitCode;
 }
 

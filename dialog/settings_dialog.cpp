@@ -5,6 +5,7 @@
 #include "dialog/dialog_view.h"
 #include "dialog/help_pages.h"
 #include "dialog/settings_dialog.h"
+#include "fleet/restart_request.h"
 #include "resources/resource.h"
 #include "store/adapter_settings.h"
 #include "store/parameter_store.h"
@@ -70,10 +71,21 @@ static void ShowApipaStatus(HWND dialog, UINT plainText, UINT apartText)
         SetControlTextCount(dialog, IDC_APIPA_STATUS, apartText, apart);
 }
 
-/* A request marks its setting when it asks for the other state than the stored one. */
+/* A request marks its setting whenever the stored value is not exactly the one asked for: a 2
+ * reads as off, yet what Windows does with it is not documented, and after a request the
+ * registry holds what was asked. */
 static BOOL IsChangeRequested(LONG requested, DWORD stored)
 {
-    return requested != NOT_REQUESTED && requested != SettingState(stored);
+    return requested != NOT_REQUESTED && (DWORD)requested != stored;
+}
+
+/* The value a save writes: the one the command line asked for where it marked the setting,
+ * otherwise the opposite of the stored value's state, as the box's caption offers. */
+static DWORD ValueToWrite(LONG requested, DWORD stored)
+{
+    if (IsChangeRequested(requested, stored))
+        return (DWORD)requested;
+    return SettingState(stored) == 1 ? 0 : 1;
 }
 
 /* Decided here alone: until a save, Save is offered exactly while a setting is marked for
@@ -199,14 +211,13 @@ static UINT ApipaSavedText(DWORD value)
     return value == 1 ? IDS_APIPA_NOW_ENABLED : IDS_APIPA_NOW_DISABLED;
 }
 
-/* Writes the opposite of the stored value's state and shows the outcome in the status line:
- * savedText of the value written, or failedText. The value written is valueWhenOn or the other
- * one, and *featureOn says which. Returns 1 when the value was written. */
-static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, DWORD valueWhenOn,
+/* Writes newValue and shows the outcome in the status line: savedText of the value written, or
+ * failedText. *featureOn says whether newValue is valueWhenOn. Returns 1 when the value was
+ * written. */
+static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD newValue, DWORD valueWhenOn,
                         LONG *featureOn, int statusId, UINT (*savedText)(DWORD value),
                         UINT failedText)
 {
-    DWORD newValue = SettingState(stored) == 1 ? 0 : 1;
 
     if (!WriteDwordValue(AppState.registryRoot, TCPIP_PARAMETERS_KEY, valueName, newValue))
     {
@@ -219,7 +230,21 @@ static BOOL SaveSetting(HWND dialog, const char *valueName, DWORD stored, DWORD 
     return 1;
 }
 
-/* Writes the flipped value of each marked setting and reports how it went. */
+/* The title says when the machine restarts: the request is made as the dialog closes. */
+static void ShowRestartOnClose(HWND dialog)
+{
+    char base[TARGET_TITLE_SIZE];
+    char title[TITLE_WITH_RESTART_SIZE];
+
+    if (AppState.computerName != NULL)
+        TargetTitle(base);
+    else
+        GetWindowTextA(dialog, base, sizeof(base));
+    RestartOnCloseTitle(title, base);
+    SetDialogTitle(dialog, title);
+}
+
+/* Writes the value of each marked setting and reports how it went. */
 static void SaveChanges(HWND dialog)
 {
     if (AppState.platformSupported == 1)
@@ -236,17 +261,21 @@ static void SaveChanges(HWND dialog)
 
         if (AppState.changeMediaSense == 1)
         {
-            if (SaveSetting(dialog, MEDIA_SENSE_VALUE, AppState.disableMediaSense, 0,
-                            &AppState.mediaSenseOn, IDC_MEDIA_SENSE_STATUS, MediaSenseSavedText,
-                            IDS_MEDIA_SENSE_NOT_CHANGED))
+            if (SaveSetting(
+                    dialog, MEDIA_SENSE_VALUE,
+                    ValueToWrite(AppState.requestedDisableMediaSense, AppState.disableMediaSense),
+                    0, &AppState.mediaSenseOn, IDC_MEDIA_SENSE_STATUS, MediaSenseSavedText,
+                    IDS_MEDIA_SENSE_NOT_CHANGED))
                 written = 1;
             else
                 failed = 1;
         }
         if (AppState.changeApipa == 1)
         {
-            if (SaveSetting(dialog, APIPA_VALUE, AppState.ipAutoconfigEnabled, 1, &AppState.apipaOn,
-                            IDC_APIPA_STATUS, ApipaSavedText, IDS_APIPA_NOT_CHANGED))
+            if (SaveSetting(
+                    dialog, APIPA_VALUE,
+                    ValueToWrite(AppState.requestedApipaEnabled, AppState.ipAutoconfigEnabled), 1,
+                    &AppState.apipaOn, IDC_APIPA_STATUS, ApipaSavedText, IDS_APIPA_NOT_CHANGED))
             {
                 written = 1;
                 /* Adapters with a setting of their own keep it: the line says so where one
@@ -268,6 +297,9 @@ static void SaveChanges(HWND dialog)
             AppState.exitCode = 2;
         else if (written)
             AppState.exitCode = 1;
+        /* The restart is asked for when the dialog closes: the person is told so now. */
+        if (written && !failed && AppState.restartAsked == RESTART_AFTER_CHANGE)
+            ShowRestartOnClose(dialog);
         /* An unattended run must never wait for a click: under /QUIT the status lines and
          * the exit code are all it reports. */
         if (failed && AppState.autoQuit != 1)

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/target_machine.h"
 #include "fleet/child_process.h"
+#include "fleet/restart_request.h"
 
 /* Appends text to the command line being built in buffer, of size bytes. */
 static void AppendArgument(char *buffer, DWORD size, DWORD *length, const char *text, DWORD count)
@@ -19,6 +20,7 @@ static void ChildCommandLine(char *buffer, DWORD size, const char *program,
                              const MachineEntry *machine)
 {
     char timeout[24];
+    char restart[CHILD_RESTART_OPTION_SIZE];
     DWORD length = 0;
 
     AppendArgument(buffer, size, &length, "\"", 1);
@@ -36,12 +38,16 @@ static void ChildCommandLine(char *buffer, DWORD size, const char *program,
         AppendArgument(buffer, size, &length, " /SAVE", 32);
     wsprintfA(timeout, " /TIMEOUT=%u /QUIT", AppState.timeoutSeconds);
     AppendArgument(buffer, size, &length, timeout, sizeof(timeout));
+    /* The run's /RESTART, and /CONSOLELAST, which keeps the console's own machine from
+     * restarting before the list is done. */
+    ChildRestartOption(restart);
+    AppendArgument(buffer, size, &length, restart, sizeof(restart));
 }
 
 DWORD StartChildProcess(ChildProcess *child, const char *program, const MachineEntry *machine,
                         DWORD entry)
 {
-    char commandLine[MAX_PATH + COMPUTER_NAME_LIMIT + 128];
+    char commandLine[MAX_PATH + COMPUTER_NAME_LIMIT + 128 + CHILD_RESTART_OPTION_SIZE];
     HANDLE readEnd;
     HANDLE writeEnd;
     HANDLE inherited;

@@ -7,6 +7,7 @@
 #include "fleet/child_process.h"
 #include "fleet/list_run.h"
 #include "fleet/machine_list.h"
+#include "fleet/restart_request.h"
 #include "resources/resource.h"
 
 /* Every kind of input that Windows 2000 knows, for MsgWaitForMultipleObjects: QS_ALLINPUT as
@@ -26,6 +27,9 @@ struct MachineResult
     char *line;
     DWORD length;
     LineOutcomeKind outcome; /* LINE_INCOMPLETE until its line is known */
+    /* The console's own machine, changed: its child left the restart to the run, which asks
+     * for it once every line is written. */
+    BOOL consoleLeft;
 };
 
 /* One list run, from the list read to the last line written: made by RunMachineList and
@@ -142,7 +146,12 @@ static void CollectChildren(ListRun *run)
         DWORD exitCode = 0;
 
         if (outcome != LINE_INCOMPLETE)
+        {
             KeepChildLine(run, child, outcome);
+            /* The child says so in its line, which is all the run may wait for. */
+            run->results[child->entry].consoleLeft =
+                outcome == LINE_CHANGED && IsLineText(child->line, child->length, IDS_RESTART_LAST);
+        }
         else if (ended)
         {
             GetExitCodeProcess(child->process, &exitCode);
@@ -373,6 +382,8 @@ int RunMachineList(BOOL *linesWritten)
 {
     ListRun run;
     DWORD error;
+    int restartExitCode = 0;
+    DWORD i;
 
     ZeroMemory(&run, sizeof(run));
     KeepStandardHandles();
@@ -397,9 +408,16 @@ int RunMachineList(BOOL *linesWritten)
     if (AppState.autoQuit != 1)
         OpenProgressWindow(&run.window);
     RunChildren(&run);
+    /* Every line is written: now, and only now, the console's own machine. */
+    for (i = 0; i < run.list.count; i++)
+    {
+        if (run.results[i].consoleLeft)
+            restartExitCode =
+                RestartConsoleLast(run.results[i].line, run.results[i].length, restartExitCode);
+    }
     ShowUntilClosed(&run);
     CloseList(&run);
-    if (run.counts.failed > 0)
+    if (run.counts.failed > 0 || restartExitCode == 2)
         return 2;
     return run.counts.changed > 0 ? 1 : 0;
 }

@@ -287,6 +287,7 @@ LONG ReadMachineList(const char *path, MachineList *list)
     DWORD size;
     DWORD read = 0;
     char *bytes = NULL;
+    DWORD error;
     LONG result = ERROR_SUCCESS;
 
     list->text = NULL;
@@ -295,9 +296,14 @@ LONG ReadMachineList(const char *path, MachineList *list)
     file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return (LONG)GetLastError();
+    /* INVALID_FILE_SIZE is also the low part of a size of 4 GiB or more; only with an error
+     * beside it is it a failure. Either way such a file is no list to read. */
     size = GetFileSize(file, NULL);
-    if (size == INVALID_FILE_SIZE || size > MACHINE_LIST_FILE_LIMIT)
-        result = size == INVALID_FILE_SIZE ? (LONG)GetLastError() : ERROR_FILE_TOO_LARGE;
+    error = size == INVALID_FILE_SIZE ? GetLastError() : NO_ERROR;
+    if (error != NO_ERROR)
+        result = (LONG)error;
+    else if (size > MACHINE_LIST_FILE_LIMIT)
+        result = ERROR_FILE_TOO_LARGE;
     else
     {
         bytes = (char *)HeapAlloc(GetProcessHeap(), 0, size + 1);

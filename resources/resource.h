@@ -49,10 +49,18 @@
 #define IDS_ADAPTERS_OWN_SETTING 30
 #define IDS_ADAPTER_APIPA_ENABLED 31
 #define IDS_ADAPTER_APIPA_DISABLED 32
-/* The list run's own reasons, numbered apart from the texts that other work adds */
-#define IDS_LIST_RERUN_TIMED_OUT 60
-#define IDS_PROGRAM_PATH_UNUSABLE 61
-#define IDS_LIST_WAIT_FAILED 62
+#define IDS_RESTART_REFUSED 33
+#define IDS_RESTART_MESSAGE 34
+#define IDS_RESTART_REQUESTED 35
+#define IDS_RESTART_NOT_TAKEN 36
+#define IDS_RESTART_ON_CLOSE 37
+#define IDS_RESTART_LAST 38
+#define IDS_RESTART_STOPPED 39
+#define IDS_RESTART_NONE_PENDING 40
+#define IDS_CONSOLE_UNKNOWN 41
+#define IDS_LIST_RERUN_TIMED_OUT 42
+#define IDS_PROGRAM_PATH_UNUSABLE 43
+#define IDS_LIST_WAIT_FAILED 44
 
 /* The progress window of a list run, and its controls */
 #define IDD_PROGRESS 102

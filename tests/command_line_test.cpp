@@ -26,20 +26,27 @@ struct Requests
     BOOL refused = 0;          /* a machine named in a form that names none */
     DWORD timeout = 30;        /* seconds */
     BOOL list = 0;             /* computer is the path of a list of machines */
+    DWORD restart = RESTART_NONE;
+    DWORD restartSeconds = 60;
+    BOOL restartRefused = 0; /* a /RESTART value that is none Kelvra takes */
+    BOOL consoleLast = 0;
 };
 
 std::ostream &operator<<(std::ostream &out, const Requests &r)
 {
     return out << "{" << r.mediaSense << ", " << r.apipa << ", " << r.save << ", " << r.quit
                << ", \"" << r.computer << "\", refused " << r.refused << ", timeout " << r.timeout
-               << ", list " << r.list << "}";
+               << ", list " << r.list << ", restart " << r.restart << " in " << r.restartSeconds
+               << " s, refused " << r.restartRefused << ", console last " << r.consoleLast << "}";
 }
 
 bool operator==(const Requests &a, const Requests &b)
 {
     return a.mediaSense == b.mediaSense && a.apipa == b.apipa && a.save == b.save &&
            a.quit == b.quit && a.computer == b.computer && a.refused == b.refused &&
-           a.timeout == b.timeout && a.list == b.list;
+           a.timeout == b.timeout && a.list == b.list && a.restart == b.restart &&
+           a.restartSeconds == b.restartSeconds && a.restartRefused == b.restartRefused &&
+           a.consoleLast == b.consoleLast;
 }
 
 Requests ParsedRequests(const char *tail)
@@ -53,6 +60,10 @@ Requests ParsedRequests(const char *tail)
     AppState.computerNameRefused = 0;
     AppState.timeoutSeconds = 30;
     AppState.machineListRun = 0;
+    AppState.restartAsked = RESTART_NONE;
+    AppState.restartSeconds = 60;
+    AppState.restartRefused = 0;
+    AppState.consoleLast = 0;
     ParseCommandLine(tail);
     std::string computer;
     if (AppState.computerName != NULL)
@@ -69,7 +80,11 @@ Requests ParsedRequests(const char *tail)
             .computer = computer,
             .refused = AppState.computerNameRefused,
             .timeout = AppState.timeoutSeconds,
-            .list = AppState.machineListRun};
+            .list = AppState.machineListRun,
+            .restart = AppState.restartAsked,
+            .restartSeconds = AppState.restartSeconds,
+            .restartRefused = AppState.restartRefused,
+            .consoleLast = AppState.consoleLast};
 }
 
 } // namespace
@@ -211,6 +226,46 @@ TEST(CommandLineTest, TailsGiveTheirRequests)
         {"/TIMEOUT=10 /TIMEOUT=abc", {.timeout = 10}},
         {"/TIMEOUT=10 /TIMEOUT=20", {.timeout = 20}},
         {"-TIMEOUT=5", {}},
+        /* a restart after a change: 60 seconds, or 0 up to Windows' limit of ten years */
+        {"/RESTART", {.restart = RESTART_AFTER_CHANGE}},
+        {"/restart", {.restart = RESTART_AFTER_CHANGE}},
+        {"/RESTART=0", {.restart = RESTART_AFTER_CHANGE, .restartSeconds = 0}},
+        {"/RESTART=600", {.restart = RESTART_AFTER_CHANGE, .restartSeconds = 600}},
+        {"/RESTART=315360000", {.restart = RESTART_AFTER_CHANGE, .restartSeconds = 315360000}},
+        {"/RESTART=30/QUIT", {.quit = 1, .restart = RESTART_AFTER_CHANGE, .restartSeconds = 30}},
+        {"/RESTART /SAVE", {.save = 1, .restart = RESTART_AFTER_CHANGE}},
+        {"/QUITCOMPUTER=x/TIMEOUT=7/RESTART=5",
+         {.quit = 1,
+          .computer = "x",
+          .timeout = 7,
+          .restart = RESTART_AFTER_CHANGE,
+          .restartSeconds = 5}},
+        {"/RESTART=ABORT", {.restart = RESTART_ABORT}},
+        {"/restart=Abort /COMPUTER=pc042", {.computer = "pc042", .restart = RESTART_ABORT}},
+        {"/RESTART=10 /RESTART=ABORT", {.restart = RESTART_ABORT}},
+        {"/RESTART=ABORT /RESTART=10", {.restart = RESTART_AFTER_CHANGE, .restartSeconds = 10}},
+        {"/RESTART /CONSOLELAST", {.restart = RESTART_AFTER_CHANGE, .consoleLast = 1}},
+        /* any other value refuses the run: never no countdown, never the default, never none */
+        {"/RESTART=", {.restartRefused = 1}},
+        {"/RESTART= 60", {.restartRefused = 1}},
+        {"/RESTART=315360001", {.restartRefused = 1}},
+        {"/RESTART=4294967356", {.restartRefused = 1}},
+        {"/RESTART=99999999999999999999", {.restartRefused = 1}},
+        {"/RESTART=-1", {.restartRefused = 1}},
+        {"/RESTART=60s", {.restartRefused = 1}},
+        {"/RESTART=1e3", {.restartRefused = 1}},
+        {"/RESTART:60", {.restartRefused = 1}},
+        {"/RESTART60", {.restartRefused = 1}},
+        {"/RESTARTS", {.restartRefused = 1}},
+        {"/RESTART=ABORTED", {.restartRefused = 1}},
+        {"/RESTART=NOW", {.restartRefused = 1}},
+        {"/RESTART=60 /RESTART=x", {.restartRefused = 1}},
+        {"/RESTART=x /RESTART=60", {.restartRefused = 1}},
+        {"-RESTART", {.restartRefused = 1}},
+        {"/SAVE -restart=60", {.save = 1, .restartRefused = 1}},
+        {"/SAVE RESTART /QUIT", {.save = 1, .quit = 1, .restartRefused = 1}},
+        /* inside a word it is no attempt at a restart */
+        {"/MEDIASENSE=OFF xRESTART", {.mediaSense = 1}},
         /* a lone '/' at the end */
         {"/", {}},
         {"/SAVE /", {.save = 1}},
@@ -292,6 +347,12 @@ TEST(CommandLineTest, NeverReadsPastTheEndOfTheTail)
         {"COMPUTE", {}},
         {"/TIMEOUT=", {}},
         {"/TIMEOUT=12", {.timeout = 12}},
+        {"/RESTART", {.restart = RESTART_AFTER_CHANGE}},
+        {"/RESTART=", {.restartRefused = 1}},
+        {"/RESTART=1", {.restart = RESTART_AFTER_CHANGE, .restartSeconds = 1}},
+        {"/RESTART=ABOR", {.restartRefused = 1}},
+        {"/RESTART=ABORT", {.restart = RESTART_ABORT}},
+        {"/RESTAR", {}},
     };
     PageEnd page;
     for (const auto &c : cases)
@@ -315,7 +376,8 @@ TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
     const char *fragments[] = {"/",         "/",    "MEDIASENSE=", "APIPA=",   "SAVE", "QUIT",
                                "ON",        "OFF",  "medias",      "Apipa",    "=",    " ",
                                "-",         "\"",   "O",           "\xE9",     "\t",   "x",
-                               "COMPUTER=", "\\\\", "COMPUTER",    "TIMEOUT=", "9",    "36"};
+                               "COMPUTER=", "\\\\", "COMPUTER",    "TIMEOUT=", "9",    "36",
+                               "RESTART",   "=",    "ABORT",       "315360001"};
     std::mt19937 random(20261209);
     std::uniform_int_distribution<size_t> pick(0, sizeof(fragments) / sizeof(fragments[0]) - 1);
     std::uniform_int_distribution<int> count(0, 6);
@@ -341,6 +403,10 @@ TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
         AppState.computerNameLength = 0;
         AppState.computerNameRefused = 0;
         AppState.timeoutSeconds = 30;
+        AppState.restartAsked = RESTART_NONE;
+        AppState.restartSeconds = 60;
+        AppState.restartRefused = 0;
+        AppState.consoleLast = 0;
         const char *placed = page.Place(tail);
         ParseCommandLine(placed);
 
@@ -357,6 +423,9 @@ TEST(CommandLineTest, RandomTailsChangeNothingButTheRequests)
         ASSERT_TRUE(AppState.computerNameRefused == 0 || AppState.computerNameRefused == 1);
         ASSERT_GE(AppState.timeoutSeconds, 1u);
         ASSERT_LE(AppState.timeoutSeconds, 3600u);
+        /* a refused restart asks for none, and a countdown never passes Windows' limit */
+        ASSERT_TRUE(AppState.restartRefused == 0 || AppState.restartAsked == RESTART_NONE);
+        ASSERT_LE(AppState.restartSeconds, 315360000u);
         ASSERT_EQ(poisoned.runFailed, AppState.runFailed);
         ASSERT_EQ(poisoned.failureCode, AppState.failureCode);
         ASSERT_EQ(poisoned.valueWritten, AppState.valueWritten);

@@ -3,6 +3,9 @@
  *   sleep<ms>  waits ms, then writes "<name>,as asked,on,on,,alive <n>" and exits with 0, n
  *              being how many stand-ins were alive when it started, itself included;
  *   changed    writes "<name>,changed,off,on,," and exits with 1;
+ *   console    writes "<name>,changed,off,on,," and the text with which Kelvra's run on the
+ *              console's own machine leaves its restart to the list run under /CONSOLELAST, and
+ *              exits with 3, as that run does;
  *   hang       waits ten minutes, and writes nothing;
  *   crash      exits with 0xC0000005, writing nothing;
  *   garbage    writes half a line and exits with 0;
@@ -40,6 +43,13 @@ int main()
     {
         line = name + ",changed,off,on,,\r\n";
         exitCode = 1;
+    }
+    else if (what == "console")
+    {
+        line = name +
+               ",changed,off,on,,This is the console's own machine: the list run asks for its "
+               "restart once every line is written.\r\n";
+        exitCode = 3;
     }
     else if (what == "hang")
         Sleep(600000);

@@ -27,8 +27,12 @@ namespace
 
 #ifdef _WIN64
 extern "C" decltype(&CreateProcessA) importedCreateProcessA __asm__("__imp_CreateProcessA");
+extern "C" decltype(&InitiateSystemShutdownA)
+    importedInitiateSystemShutdownA __asm__("__imp_InitiateSystemShutdownA");
 #else
 extern "C" decltype(&CreateProcessA) importedCreateProcessA __asm__("__imp__CreateProcessA@40");
+extern "C" decltype(&InitiateSystemShutdownA)
+    importedInitiateSystemShutdownA __asm__("__imp__InitiateSystemShutdownA@20");
 #endif
 
 decltype(&CreateProcessA) realCreateProcessA;
@@ -82,6 +86,13 @@ DWORD WINAPI ReadToEnd(LPVOID parameter)
     return 0;
 }
 
+/* Where a list run's standard output goes: a pipe that a child must not hold, or a file. */
+enum Output
+{
+    TO_PIPE,
+    TO_FILE
+};
+
 /* What a list run gave: its exit code, its lines, how long it took. */
 struct ListRun
 {
@@ -125,7 +136,7 @@ class ListRunTest : public testing::Test
     /* WinMain with this tail, its children stand-ins, its standard output a pipe whose write
      * end may be inherited, as cmd's "| find" gives one: the run must keep it from every child,
      * or a child it left running would hold the pipe open long after the run has ended. */
-    ListRun Run(const std::string &tail)
+    ListRun Run(const std::string &tail, Output output = TO_PIPE)
     {
         AppState = START_STATE;
         UnregisterClassA("DlgClass", GetModuleHandleA(NULL));
@@ -135,6 +146,14 @@ class ListRunTest : public testing::Test
         EXPECT_TRUE(CreatePipe(&reader.pipe, &writeEnd, &inheritable, 0));
         SetHandleInformation(reader.pipe, HANDLE_FLAG_INHERIT, 0);
         HANDLE thread = CreateThread(NULL, 0, ReadToEnd, &reader, 0, NULL);
+        /* A file, where a test reads what is written while the run goes on. */
+        if (output == TO_FILE)
+        {
+            CloseHandle(writeEnd);
+            writeEnd = CreateFileA(report_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                   CREATE_ALWAYS, 0, NULL);
+            EXPECT_NE(INVALID_HANDLE_VALUE, writeEnd);
+        }
         HANDLE before = GetStdHandle(STD_OUTPUT_HANDLE);
         SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
         ListRun run;
@@ -155,6 +174,12 @@ class ListRunTest : public testing::Test
         }
         CloseHandle(thread);
         CloseHandle(reader.pipe);
+        if (output == TO_FILE)
+        {
+            std::ifstream file(report_, std::ios::binary);
+            reader.content.assign(std::istreambuf_iterator<char>(file),
+                                  std::istreambuf_iterator<char>());
+        }
         const std::string &content = reader.content;
         size_t at = 0;
         for (size_t end; (end = content.find("\r\n", at)) != std::string::npos; at = end + 2)
@@ -165,6 +190,7 @@ class ListRunTest : public testing::Test
 
     const std::string folder_ = ProgramDirectory() + "\\list-run";
     const std::string list_ = folder_ + "\\machines.txt";
+    const std::string report_ = folder_ + "\\report.txt";
 };
 
 /* A time limit for the children of "seconds" natively: where this build's programs run
@@ -302,6 +328,115 @@ TEST_F(ListRunTest, AListThatCannotBeReadOrNamesNoMachineEndsTheRunAtOnce)
         EXPECT_EQ(2, run.exitCode);
         EXPECT_EQ(std::vector<std::string>{c.line}, run.lines);
         EXPECT_TRUE(commandLines.empty()) << "a child was started";
+    }
+}
+
+namespace
+{
+
+/* The list run's own restart requests, with the report's lines written by then: a stand-in
+ * that answers as InitiateSystemShutdown's page says Windows does. */
+struct ConsoleRequest
+{
+    std::string machine;
+    DWORD seconds;
+    BOOL force;
+    size_t linesBefore;
+};
+std::vector<ConsoleRequest> consoleRequests;
+DWORD consoleAnswer;
+std::string reportPath;
+
+BOOL WINAPI RecordConsoleRestart(LPSTR machine, LPSTR, DWORD seconds, BOOL force, BOOL)
+{
+    std::ifstream file(reportPath, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    size_t lines = 0;
+    for (size_t at = 0; (at = content.find("\r\n", at)) != std::string::npos; at += 2)
+        lines++;
+    consoleRequests.push_back({machine ? machine : "(this machine)", seconds, force, lines});
+    SetLastError(consoleAnswer);
+    return consoleAnswer == 0;
+}
+
+} // namespace
+
+TEST_F(ListRunTest, TheConsolesOwnMachineIsRestartedLastAndOnlyByTheListRun)
+{
+    /* Each child gets the run's /RESTART and /CONSOLELAST; the child whose machine is the
+     * console says so in its line, and the run asks for that restart itself, once every
+     * line is written, and says in one more line what became of it. */
+    WriteList({"changed-1", "console-2", "sleep300-3", "changed-4"});
+    reportPath = report_;
+    const struct
+    {
+        const char *what;
+        std::string options;
+        DWORD answer;
+        int exitCode;
+        std::vector<std::string> requests; /* "machine,seconds,lines written by then" */
+        std::string childOptions;          /* as each child's command line ends */
+        std::string last;                  /* the line after the list's own */
+    } cases[] = {
+        {.what = "taken",
+         .options = " /MEDIASENSE=OFF /SAVE /RESTART=90 /QUIT",
+         .answer = 0,
+         .exitCode = 1,
+         .requests = {"(this machine),90,4"},
+         .childOptions = " /RESTART=90 /CONSOLELAST",
+         .last = "console-2,changed,off,on,,\"Restart requested, in 90 seconds.\""},
+        {.what = "refused",
+         .options = " /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .answer = ERROR_SHUTDOWN_IN_PROGRESS,
+         .exitCode = 2,
+         .requests = {"(this machine),60,4"},
+         .childOptions = " /RESTART=60 /CONSOLELAST",
+         .last = "console-2,changed,off,on,1115,"},
+        {.what = "stopping restarts",
+         .options = " /RESTART=ABORT /QUIT",
+         .answer = 0,
+         .exitCode = 1,
+         .requests = {},
+         .childOptions = " /RESTART=ABORT",
+         .last = ""},
+        {.what = "no restart asked for",
+         .options = " /MEDIASENSE=OFF /SAVE /QUIT",
+         .answer = 0,
+         .exitCode = 1,
+         .requests = {},
+         .childOptions = "/QUIT",
+         .last = ""},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        commandLines.clear();
+        consoleRequests.clear();
+        consoleAnswer = c.answer;
+        ListRun run;
+        {
+            ImportSlot restart(importedInitiateSystemShutdownA, &RecordConsoleRestart);
+            run = Run("/COMPUTER=@" + list_ + c.options, TO_FILE);
+        }
+
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        std::vector<std::string> requests;
+        for (const ConsoleRequest &r : consoleRequests)
+        {
+            requests.push_back(r.machine + "," + std::to_string(r.seconds) + "," +
+                               std::to_string(r.linesBefore));
+            EXPECT_EQ(FALSE, r.force) << "applications closed by force";
+        }
+        EXPECT_EQ(c.requests, requests);
+        ASSERT_EQ(4u, commandLines.size());
+        for (const std::string &line : commandLines)
+            EXPECT_EQ(c.childOptions, line.substr(line.size() - c.childOptions.size())) << line;
+        ASSERT_EQ(c.last.empty() ? 4u : 5u, run.lines.size());
+        EXPECT_EQ("console-2,changed,off,on,," + StringEntry(IDS_RESTART_LAST), run.lines[1]);
+        if (!c.last.empty())
+        {
+            EXPECT_EQ(c.last, run.lines[4].substr(0, c.last.size()));
+        }
     }
 }
 

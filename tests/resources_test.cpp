@@ -153,6 +153,25 @@ const struct
          "Kelvra changes only that one: they keep theirs.\r\n"},
     {31, "   %s: APIPA Enabled\r\n"},
     {32, "   %s: APIPA Disabled\r\n"},
+    {33, "The /RESTART value is not one Kelvra takes: give /RESTART, /RESTART=seconds (0 to "
+         "315360000) or /RESTART=ABORT. Nothing was read or written."},
+    {34, "Kelvra: %s%s%s. These network settings take effect after a restart. Save your work."},
+    {35, "Restart requested, in %u seconds."},
+    {36, "The value was written, but Windows did not take the restart:%s Restart this machine by "
+         "hand."},
+    {37, "%s - restarts %u seconds after this window closes"},
+    {38, "This is the console's own machine: the list run asks for its restart once every line "
+         "is written."},
+    {39, "A restart was stopped."},
+    {40, "No restart was pending."},
+    {41, "Kelvra could not tell whether this machine is the console itself, so it did not "
+         "restart it: restart this machine by hand."},
+    {42, "\r\n%u did not answer in time: run them again with a longer /TIMEOUT=."},
+    {43, "Kelvra cannot start itself for each machine from where it is: its path is too long or "
+         "holds characters of another code page. Copy Kelvra.exe to a folder such as C:\\Tools "
+         "and run it from there."},
+    {44, "Kelvra could not wait for the runs and stopped. This machine's run may have been left "
+         "running and may still change it."},
 };
 
 /* A string-table entry loaded into a buffer far larger than any entry. */
@@ -198,7 +217,7 @@ TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
         EXPECT_NE(HRSRC(NULL), FindResourceExA(Module(), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
                                                LANGUAGE_STRINGS));
     }
-    for (UINT id : {0u, 33u, 34u, 101u})
+    for (UINT id : {0u, 45u, 46u, 101u})
         EXPECT_EQ("", LoadEntry(Module(), id)) << "entry " << id;
 }
 

@@ -201,17 +201,21 @@ TEST_F(SettingsDialogTest, ShowsTheStoredStateAndMarksWhatTheCommandLineAsks)
          IDS_DISABLE, IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 0, 1},
         {"both requested", SUPPORTED, 0, 1, 1, 0, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
          IDS_APIPA_ENABLED, IDS_DISABLE, X, X, X, 1, 1, 0, 1},
-        /* a value other than 0 and 1 counts as 0, for the texts and for the requests */
+        /* a value other than 0 and 1 counts as 0 for the texts; a request marks it whenever
+         * it is not exactly the value asked for */
         {"Media Sense 2", SUPPORTED, 2, ABSENT, NONE, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
          IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 2, 1},
         {"/MEDIASENSE=ON, 2", SUPPORTED, 2, ABSENT, 0, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
-         IDS_APIPA_ENABLED, IDS_DISABLE, _, _, _, 0, 0, 2, 1},
+         IDS_APIPA_ENABLED, IDS_DISABLE, X, _, X, 1, 0, 2, 1},
+        {"/MEDIASENSE=ON, 0xFFFFFFFF", SUPPORTED, 0xFFFFFFFF, ABSENT, 0, NONE,
+         IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE, IDS_APIPA_ENABLED, IDS_DISABLE, X, _, X, 1, 0,
+         0xFFFFFFFF, 1},
         {"/MEDIASENSE=OFF, 2", SUPPORTED, 2, ABSENT, 1, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
          IDS_APIPA_ENABLED, IDS_DISABLE, X, _, X, 1, 0, 2, 1},
         {"APIPA 7", SUPPORTED, ABSENT, 7, NONE, NONE, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
          IDS_APIPA_DISABLED, IDS_ENABLE, _, _, _, 0, 0, 0, 7},
         {"/APIPA=OFF, 7", SUPPORTED, ABSENT, 7, NONE, 0, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
-         IDS_APIPA_DISABLED, IDS_ENABLE, _, _, _, 0, 0, 0, 7},
+         IDS_APIPA_DISABLED, IDS_ENABLE, _, X, X, 0, 1, 0, 7},
         {"/APIPA=ON, 7", SUPPORTED, ABSENT, 7, NONE, 1, IDS_MEDIA_SENSE_ENABLED, IDS_DISABLE,
          IDS_APIPA_DISABLED, IDS_ENABLE, _, X, X, 0, 1, 0, 7},
         /* nothing is read where nothing is supported, yet the requests are still marked */
@@ -333,9 +337,15 @@ TEST_F(SettingsDialogTest, SaveWritesTheFlippedValuesAndShowsThem)
          1},
         {"both", 0, 1, 1, 0, 1, 0, IDS_MEDIA_SENSE_NOW_DISABLED, IDS_APIPA_NOW_DISABLED, 1},
         {"nothing marked", 0, 1, 0, 1, 0, 1, IDS_MEDIA_SENSE_ENABLED, IDS_APIPA_ENABLED, 0},
-        /* values other than 0 and 1 count as 0: the flip writes 1 */
+        /* values other than 0 and 1: a request writes exactly the value asked for */
         {"Media Sense 2, /MEDIASENSE=OFF", 2, ABSENT, 1, NONE, 1, ABSENT,
          IDS_MEDIA_SENSE_NOW_DISABLED, IDS_APIPA_ENABLED, 1},
+        {"Media Sense 2, /MEDIASENSE=ON", 2, ABSENT, 0, NONE, 0, ABSENT,
+         IDS_MEDIA_SENSE_NOW_ENABLED, IDS_APIPA_ENABLED, 1},
+        {"Media Sense 0xFFFFFFFF, /MEDIASENSE=ON", 0xFFFFFFFF, ABSENT, 0, NONE, 0, ABSENT,
+         IDS_MEDIA_SENSE_NOW_ENABLED, IDS_APIPA_ENABLED, 1},
+        {"APIPA 7, /APIPA=OFF", ABSENT, 7, NONE, 0, ABSENT, 0, IDS_MEDIA_SENSE_ENABLED,
+         IDS_APIPA_NOW_DISABLED, 1},
         {"APIPA 7, /APIPA=ON", ABSENT, 7, NONE, 1, ABSENT, 1, IDS_MEDIA_SENSE_ENABLED,
          IDS_APIPA_NOW_ENABLED, 1},
     };

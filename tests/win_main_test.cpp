@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
@@ -114,7 +115,19 @@ extern "C" decltype(&MessageBoxA) importedMessageBoxA __asm__("__imp_MessageBoxA
 extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp_FormatMessageA");
 extern "C" decltype(&RegConnectRegistryA)
     importedRegConnectRegistryA __asm__("__imp_RegConnectRegistryA");
+extern "C" decltype(&InitiateSystemShutdownA)
+    importedInitiateSystemShutdownA __asm__("__imp_InitiateSystemShutdownA");
+extern "C" decltype(&AbortSystemShutdownA)
+    importedAbortSystemShutdownA __asm__("__imp_AbortSystemShutdownA");
+extern "C" decltype(&AdjustTokenPrivileges)
+    importedAdjustTokenPrivileges __asm__("__imp_AdjustTokenPrivileges");
 #else
+extern "C" decltype(&InitiateSystemShutdownA)
+    importedInitiateSystemShutdownA __asm__("__imp__InitiateSystemShutdownA@20");
+extern "C" decltype(&AbortSystemShutdownA)
+    importedAbortSystemShutdownA __asm__("__imp__AbortSystemShutdownA@4");
+extern "C" decltype(&AdjustTokenPrivileges)
+    importedAdjustTokenPrivileges __asm__("__imp__AdjustTokenPrivileges@24");
 extern "C" decltype(&MessageBoxA) importedMessageBoxA __asm__("__imp__MessageBoxA@16");
 extern "C" decltype(&FormatMessageA) importedFormatMessageA __asm__("__imp__FormatMessageA@28");
 extern "C" decltype(&RegConnectRegistryA)
@@ -176,7 +189,370 @@ LONG WINAPI SlowRegConnectRegistry(LPCSTR machine, HKEY key, PHKEY result)
     return answer;
 }
 
+/* A restart request as Windows would have received it, and the stand-ins that receive it in
+ * Windows' place: Wine restarts nothing and always says yes. They answer as Microsoft's pages
+ * for InitiateSystemShutdown and AbortSystemShutdown say Windows does: nonzero, or zero with
+ * the reason for GetLastError. */
+struct ShutdownCall
+{
+    std::string function;
+    std::string machine; /* "(this machine)" for NULL */
+    std::string message;
+    DWORD seconds;
+    BOOL force, reboot;
+    int windowsSeen; /* Kelvra's windows still there when it was made */
+};
+std::vector<ShutdownCall> shutdownCalls;
+DWORD shutdownAnswer; /* 0: taken; otherwise the error */
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count)
+{
+    ++*(int *)count;
+    return TRUE;
+}
+
+int ThreadWindows()
+{
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountWindow, (LPARAM)&count);
+    return count;
+}
+
+BOOL WINAPI RecordShutdown(LPSTR machine, LPSTR message, DWORD seconds, BOOL force, BOOL reboot)
+{
+    shutdownCalls.push_back({"InitiateSystemShutdownA", machine ? machine : "(this machine)",
+                             message ? message : "(none)", seconds, force, reboot,
+                             ThreadWindows()});
+    SetLastError(shutdownAnswer);
+    return shutdownAnswer == 0;
+}
+
+BOOL WINAPI RecordAbort(LPSTR machine)
+{
+    shutdownCalls.push_back(
+        {"AbortSystemShutdownA", machine ? machine : "(this machine)", "", 0, 0, 0, 0});
+    SetLastError(shutdownAnswer);
+    return shutdownAnswer == 0;
+}
+
+/* An account that does not hold the shutdown privilege: AdjustTokenPrivileges succeeds and
+ * says only through GetLastError that it enabled nothing (its page: ERROR_NOT_ALL_ASSIGNED). */
+BOOL WINAPI PrivilegeNotHeld(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD)
+{
+    SetLastError(ERROR_NOT_ALL_ASSIGNED);
+    return TRUE;
+}
+
+/* Windows' text for an error as a report line gives it: without its line break. */
+std::string LineText(DWORD error)
+{
+    std::string text = SystemErrorText(error);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+/* The run's line as its report would hold it, without CR LF. */
+std::string RunLine()
+{
+    std::string line(REPORT_LINE_SIZE, '\0');
+    line.resize(BuildReportLine(line.data()));
+    if (line.size() >= 2)
+        line.resize(line.size() - 2);
+    return line;
+}
+
+/* The dialog's title as a save sets it, and whether a restart had been asked for by then;
+ * the close follows, so that a run without /QUIT ends. */
+struct TitleWatch
+{
+    HHOOK hook;
+    std::string title;
+    size_t callsBefore;
+};
+TitleWatch titleWatch;
+
+LRESULT CALLBACK WatchTitle(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *message = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && message->message == WM_SETTEXT && GetParent(message->hwnd) == NULL &&
+        std::string((const char *)message->lParam).find("restarts") != std::string::npos)
+    {
+        titleWatch.title = (const char *)message->lParam;
+        titleWatch.callsBefore = shutdownCalls.size();
+        PostMessageA(message->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+    return CallNextHookEx(titleWatch.hook, code, wParam, lParam);
+}
+
 } // namespace
+
+TEST_F(WinMainTest, ARestartIsAskedForExactlyWhereTheRunChangedAValue)
+{
+    /* One table for every kind of one-machine run: the request is made once, after the
+     * dialog has gone, with Kelvra's message, the countdown asked for, applications never
+     * closed by force and a restart after the shutdown; never after "as asked", a failure or
+     * a run without /SAVE; and its fate is the line's code and text. */
+    HINSTANCE self = GetModuleHandleA(NULL);
+    const std::string own = ComputerName();
+    const std::string written = "Kelvra: Media Sense is now disabled. These network settings take "
+                                "effect after a restart. Save your work.";
+    const std::string byHand = "Restart this machine by hand.";
+    const struct
+    {
+        const char *what;
+        std::string tail;
+        DWORD stored;
+        bool denied = false;
+        DWORD answer = 0;
+        bool privilegeNotHeld = false;
+        int exitCode;
+        std::vector<std::string> calls; /* "machine,seconds" */
+        std::string line;               /* a start of the line, or the whole line */
+    } cases[] = {
+        {.what = "a change: the default countdown",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 0,
+         .exitCode = 1,
+         .calls = {"(this machine),60"},
+         .line = own + ",changed,off,on,,\"Restart requested, in 60 seconds.\""},
+        {.what = "a change: the countdown asked for",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART=600 /QUIT",
+         .stored = 0,
+         .exitCode = 1,
+         .calls = {"(this machine),600"},
+         .line = own + ",changed,off,on,,\"Restart requested, in 600 seconds.\""},
+        {.what = "a change on another machine, reached by name",
+         .tail = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /RESTART=0 /QUIT",
+         .stored = 0,
+         .exitCode = 1,
+         .calls = {"\\\\" + own + ",0"},
+         .line = own + ",changed,off,on,,\"Restart requested, in 0 seconds.\""},
+        {.what = "as asked",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 1,
+         .exitCode = 0,
+         .calls = {},
+         .line = own + ",as asked,off,on,,"},
+        {.what = "without /SAVE nothing is written",
+         .tail = "/MEDIASENSE=OFF /RESTART /QUIT",
+         .stored = 0,
+         .exitCode = 0,
+         .calls = {},
+         .line = own + ",as asked,on,on,,"},
+        {.what = "a write refused",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 0,
+         .denied = true,
+         .exitCode = 0,
+         .calls = {},
+         .line = own + ",failed,on,on,5,"},
+        {.what = "a write refused on another machine",
+         .tail = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 0,
+         .denied = true,
+         .exitCode = 2,
+         .calls = {},
+         .line = own + ",failed,on,on,5,"},
+        {.what = "a value Kelvra cannot take refuses the run",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART=10s /QUIT",
+         .stored = 0,
+         .exitCode = 2,
+         .calls = {},
+         .line = own + ",failed,,,,\"The /RESTART value is not one Kelvra takes"},
+        {.what = "refused by Windows: access denied",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 0,
+         .answer = ERROR_ACCESS_DENIED,
+         .exitCode = 2,
+         .calls = {"(this machine),60"},
+         .line = own +
+                 ",changed,off,on,5,\"The value was written, but Windows did not take the "
+                 "restart: " +
+                 LineText(ERROR_ACCESS_DENIED) + " Restart this machine by hand.\""},
+        {.what = "refused by Windows: a shutdown in progress",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 0,
+         .answer = ERROR_SHUTDOWN_IN_PROGRESS,
+         .exitCode = 2,
+         .calls = {"(this machine),60"},
+         .line = own + ",changed,off,on,1115,"},
+        {.what = "refused by Windows: one already scheduled",
+         .tail = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 0,
+         .answer = 1190, /* ERROR_SHUTDOWN_IS_SCHEDULED, which MinGW's headers lack */
+         .exitCode = 2,
+         .calls = {"\\\\" + own + ",60"},
+         .line = own + ",changed,off,on,1190,"},
+        {.what = "an account without the shutdown privilege",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART /QUIT",
+         .stored = 0,
+         .privilegeNotHeld = true,
+         .exitCode = 2,
+         .calls = {},
+         .line = own + ",changed,off,on,1300,"},
+        {.what = "a list's child on the console's own machine leaves it to the list",
+         .tail = "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT /CONSOLELAST",
+         .stored = 0,
+         .exitCode = 3,
+         .calls = {},
+         .line = own + ",changed,off,on,,This is the console's own machine"},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.what << ": " << c.tail);
+        Reset();
+        SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, c.stored);
+        SetDword(TCPIP_KEY_PATH, APIPA_NAME, 1);
+        if (c.denied)
+            DenyFullAccess(TCPIP_KEY_PATH);
+        shutdownCalls.clear();
+        shutdownAnswer = c.answer;
+        int exitCode;
+        {
+            ImportSlot initiate(importedInitiateSystemShutdownA, &RecordShutdown);
+            ImportSlot abort(importedAbortSystemShutdownA, &RecordAbort);
+            ImportSlot privilege(importedAdjustTokenPrivileges,
+                                 c.privilegeNotHeld ? &PrivilegeNotHeld
+                                                    : importedAdjustTokenPrivileges);
+            exitCode = RunWinMain(self, c.tail.c_str());
+        }
+        AllowFullAccess(TCPIP_KEY_PATH);
+
+        EXPECT_EQ(c.exitCode, exitCode);
+        std::vector<std::string> calls;
+        for (const ShutdownCall &call : shutdownCalls)
+        {
+            calls.push_back(call.machine + "," + std::to_string(call.seconds));
+            EXPECT_EQ("InitiateSystemShutdownA", call.function);
+            EXPECT_EQ(written, call.message);
+            EXPECT_EQ(FALSE, call.force) << "applications closed by force";
+            EXPECT_EQ(TRUE, call.reboot) << "a shutdown without the restart";
+            EXPECT_EQ(0, call.windowsSeen) << "asked for while the dialog was still open";
+        }
+        EXPECT_EQ(c.calls, calls);
+        std::string line = RunLine();
+        EXPECT_EQ(c.line, line.substr(0, c.line.size()));
+        if (c.exitCode == 2 && !c.calls.empty())
+        {
+            EXPECT_NE(std::string::npos, line.find(byHand)) << line;
+        }
+        EXPECT_TRUE(MessageBoxWatcher::Seen().empty()) << "an unattended run waits for no one";
+        if (c.tail.find("/RESTART=10s") != std::string::npos)
+        {
+            EXPECT_EQ(0u, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME))
+                << "written, though refused";
+        }
+    }
+}
+
+TEST_F(WinMainTest, WithoutQuitTheDialogSaysWhenTheMachineRestartsAndAsksWhenItCloses)
+{
+    HINSTANCE self = GetModuleHandleA(NULL);
+    const std::string own = ComputerName();
+    for (DWORD answer : {DWORD(0), DWORD(ERROR_SHUTDOWN_IN_PROGRESS)})
+    {
+        SCOPED_TRACE(testing::Message() << "Windows answers " << answer);
+        Reset();
+        SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+        shutdownCalls.clear();
+        shutdownAnswer = answer;
+        titleWatch = {.hook =
+                          SetWindowsHookExA(WH_CALLWNDPROC, WatchTitle, NULL, GetCurrentThreadId()),
+                      .title = "",
+                      .callsBefore = 99};
+        int exitCode;
+        {
+            ImportSlot initiate(importedInitiateSystemShutdownA, &RecordShutdown);
+            exitCode = RunWinMain(self, "/MEDIASENSE=OFF /SAVE /RESTART=45",
+                                  "the title to say when the machine restarts");
+        }
+        UnhookWindowsHookEx(titleWatch.hook);
+
+        EXPECT_EQ("Kelvra - restarts 45 seconds after this window closes", titleWatch.title);
+        EXPECT_EQ(0u, titleWatch.callsBefore) << "asked for before the dialog closed";
+        ASSERT_EQ(1u, shutdownCalls.size());
+        EXPECT_EQ(45u, shutdownCalls[0].seconds);
+        EXPECT_EQ(answer == 0 ? 1 : 2, exitCode);
+        /* A request Windows refused is shown, for nobody else will read the line. */
+        EXPECT_EQ(answer == 0 ? 0u : 1u, MessageBoxWatcher::Seen().size());
+    }
+
+    /* Nothing written, nothing said, nothing asked: closed by the test. */
+    Reset();
+    SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 1);
+    shutdownCalls.clear();
+    shutdownAnswer = 0;
+    {
+        ImportSlot initiate(importedInitiateSystemShutdownA, &RecordShutdown);
+        HWND dialog = NULL;
+        std::thread closer(
+            [&]()
+            {
+                for (int i = 0; i < 200 && dialog == NULL; i++, Sleep(50))
+                    dialog = FindWindowA("#32770", "Kelvra");
+                if (dialog != NULL)
+                    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            });
+        EXPECT_EQ(0, RunWinMain(self, "/MEDIASENSE=OFF /SAVE /RESTART"));
+        closer.join();
+    }
+    EXPECT_TRUE(shutdownCalls.empty());
+}
+
+TEST_F(WinMainTest, AbortStopsARestartAndReadsAndWritesNothing)
+{
+    HINSTANCE self = GetModuleHandleA(NULL);
+    const std::string own = ComputerName();
+    const struct
+    {
+        const char *what;
+        std::string tail;
+        DWORD answer;
+        int exitCode;
+        std::string machine;
+        std::string line;
+    } cases[] = {
+        {.what = "a restart stopped",
+         .tail = "/MEDIASENSE=OFF /SAVE /RESTART=ABORT /QUIT",
+         .answer = 0,
+         .exitCode = 1,
+         .machine = "(this machine)",
+         .line = own + ",changed,,,,A restart was stopped."},
+        {.what = "none pending, on another machine",
+         .tail = "/COMPUTER=" + own + " /RESTART=ABORT /QUIT",
+         .answer = ERROR_NO_SHUTDOWN_IN_PROGRESS,
+         .exitCode = 0,
+         .machine = "\\\\" + own,
+         .line = own + ",as asked,,,,No restart was pending."},
+        {.what = "refused",
+         .tail = "/COMPUTER=" + own + " /RESTART=ABORT /QUIT",
+         .answer = ERROR_ACCESS_DENIED,
+         .exitCode = 2,
+         .machine = "\\\\" + own,
+         .line = own + ",failed,,,5," + LineText(ERROR_ACCESS_DENIED)},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+        shutdownCalls.clear();
+        shutdownAnswer = c.answer;
+        int exitCode;
+        {
+            ImportSlot initiate(importedInitiateSystemShutdownA, &RecordShutdown);
+            ImportSlot abort(importedAbortSystemShutdownA, &RecordAbort);
+            exitCode = RunWinMain(self, c.tail.c_str());
+        }
+        EXPECT_EQ(c.exitCode, exitCode);
+        ASSERT_EQ(1u, shutdownCalls.size());
+        EXPECT_EQ("AbortSystemShutdownA", shutdownCalls[0].function);
+        EXPECT_EQ(c.machine, shutdownCalls[0].machine);
+        EXPECT_EQ(c.line, RunLine());
+        EXPECT_EQ(0u, StoredDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME));
+    }
+}
 
 TEST_F(WinMainTest, AnotherMachineThatDoesNotAnswerInTimeEndsTheRunWithoutWriting)
 {
@@ -313,6 +689,80 @@ TEST_F(WinMainTest, AnotherMachinesAdaptersAreReadThroughItsOwnRoot)
     DeleteKey(machineRoot);
 }
 
+TEST_F(WinMainTest, AListsChildTellsTheConsoleByWhatTheMachineSaysOfItself)
+{
+    /* The machine reached by this machine's own name is, to the test, another one: its root a
+     * private key. What decides is the ComputerName it records, never the name it was given. */
+    HINSTANCE self = GetModuleHandleA(NULL);
+    const std::string own = ComputerName();
+    const std::string nameKey = "\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+    const struct
+    {
+        const char *what;
+        const char *recorded; /* NULL: no such value */
+        int exitCode;
+        std::vector<std::string> calls;
+        std::string text;
+    } cases[] = {
+        {.what = "it calls itself this machine, in other letter case",
+         .recorded = "",
+         .exitCode = 3,
+         .calls = {},
+         .text = "This is the console's own machine"},
+        {.what = "it calls itself another machine",
+         .recorded = "PLANT-PC-17",
+         .exitCode = 1,
+         .calls = {"\\\\" + own},
+         .text = "\"Restart requested, in 60 seconds.\""},
+        {.what = "it records no name: left alone",
+         .recorded = NULL,
+         .exitCode = 2,
+         .calls = {},
+         .text = "\"Kelvra could not tell whether this machine is the console itself"},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Reset();
+        machineRoot = PrivateKeyPath();
+        DeleteKey(machineRoot);
+        CreateKey(machineRoot + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+        SetRawValue(machineRoot + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                    "CurrentVersion", REG_SZ, {'5', '.', '1', 0});
+        CreateKey(machineRoot + "\\" TCPIP_KEY_PATH);
+        SetDword(machineRoot + "\\" TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
+        if (c.recorded != NULL)
+        {
+            std::string name = *c.recorded ? c.recorded : own;
+            if (!*c.recorded)
+                for (char &ch : name)
+                    ch = (char)tolower((unsigned char)ch);
+            CreateKey(machineRoot + nameKey);
+            SetRawValue(machineRoot + nameKey, "ComputerName", REG_SZ,
+                        std::vector<BYTE>(name.c_str(), name.c_str() + name.size() + 1));
+        }
+        shutdownCalls.clear();
+        shutdownAnswer = 0;
+        const std::string tail =
+            "/COMPUTER=" + own + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT /CONSOLELAST";
+        int exitCode;
+        {
+            ImportSlot privateMachine(importedRegConnectRegistryA, &ConnectToPrivateMachine);
+            ImportSlot initiate(importedInitiateSystemShutdownA, &RecordShutdown);
+            exitCode = RunWinMain(self, tail.c_str());
+        }
+
+        EXPECT_EQ(c.exitCode, exitCode);
+        std::vector<std::string> calls;
+        for (const ShutdownCall &call : shutdownCalls)
+            calls.push_back(call.machine);
+        EXPECT_EQ(c.calls, calls);
+        const std::string start = own + ",changed,off,on,,";
+        EXPECT_EQ(start + c.text, RunLine().substr(0, start.size() + c.text.size()));
+        DeleteKey(machineRoot);
+    }
+}
+
 TEST_F(WinMainTest, RunsTheDialogAndReturnsTheExitCode)
 {
     DeleteValue(TCPIP_KEY_PATH, MEDIA_SENSE_NAME);
@@ -423,7 +873,8 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheExitCodeSaysWhatAScri
 {
     /* Media Sense is written first; the key's access changes right after its outcome. Here the
      * machine must restart: 1. For another machine (this one, by its name) a fleet script must
-     * learn of the failure: 2. */
+     * learn of the failure: 2. A partial write is a machine for a person to look at: /RESTART
+     * restarts none of them. */
     const struct
     {
         const char *what;
@@ -466,7 +917,8 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheExitCodeSaysWhatAScri
     for (const auto &c : cases)
         for (bool remote : {false, true})
         {
-            const std::string tail = (remote ? "/COMPUTER=" + own + " " : "") + c.tail;
+            const std::string tail =
+                (remote ? "/COMPUTER=" + own + " " : "") + c.tail + " /RESTART";
             SCOPED_TRACE(testing::Message() << c.what << ": " << tail);
             Reset();
             SetDword(TCPIP_KEY_PATH, MEDIA_SENSE_NAME, 0);
@@ -480,9 +932,16 @@ TEST_F(WinMainTest, WhenOneWriteSucceedsAndTheOtherFailsTheExitCodeSaysWhatAScri
                        .fired = false};
             ASSERT_NE(HHOOK(NULL), between.hook);
 
-            int exitCode =
-                RunWinMain(self, tail.c_str(),
-                           "the Media Sense status line to say \"" + between.trigger + "\"");
+            shutdownCalls.clear();
+            shutdownAnswer = 0;
+            int exitCode;
+            {
+                ImportSlot initiate(importedInitiateSystemShutdownA, &RecordShutdown);
+                exitCode =
+                    RunWinMain(self, tail.c_str(),
+                               "the Media Sense status line to say \"" + between.trigger + "\"");
+            }
+            EXPECT_TRUE(shutdownCalls.empty()) << "a machine written in part was restarted";
             UnhookWindowsHookEx(between.hook);
             between = {};
             AllowFullAccess(TCPIP_KEY_PATH);

@@ -108,7 +108,20 @@ all#fleet/machine_list.cpp#s/c >= .a. \&\& c <= .z.\)/((c >= 97 \&\& c <= 122) |
 all#app/target_machine.cpp#s/if \(c <= . . \|\|/if (c == 32 || c == 9 ||/#a control character inside a name cuts it short
 all#app/report_line.cpp#s/if \(type == FILE_TYPE_DISK\)/if (0)/#lines of runs that share a log written over each other
 all#app/report_line.cpp#s/else if \(\(unsigned char\)c < . .\)\n\s+c = .\?.;//#a NUL or a tab written into the report
-all#app/target_machine.cpp#s/AppState.workerLeftRunning = 1;//#the end of the process waits for a worker stuck in a remote call'
+all#app/target_machine.cpp#s/AppState.workerLeftRunning = 1;//#the end of the process waits for a worker stuck in a remote call
+all#fleet/restart_request.cpp#s/AppState.restartAsked != RESTART_AFTER_CHANGE \|\| !AppState.valueWritten \|\|/AppState.restartAsked != RESTART_AFTER_CHANGE ||/#a restart after a run that wrote nothing (as asked, no /SAVE)
+all#fleet/restart_request.cpp#s/ \|\|\n\s+AppState.runFailed\)\n        return;/)\n        return;/#a restart after a run that failed, a partial write among them
+all#fleet/restart_request.cpp#s/if \(console != 0\)/if (console == -1)/#the child of the console machine restarts it before the list is done
+all#fleet/restart_request.cpp#s/ \/RESTART=%u \/CONSOLELAST/ \/RESTART=%u/#the children of a list not told to leave the console machine to the list
+all#fleet/list_run.cpp#s/(IsLineText\(child->line, child->length, IDS_RESTART_LAST\);)/$1\n            if (run->results[child->entry].consoleLeft)\n                RestartConsoleLast(child->line, child->length, 0);/#the console machine restarted as soon as its child ends, before the other lines
+all#fleet/restart_request.cpp#s/AppState.restartSeconds, FALSE, TRUE\)/AppState.restartSeconds, TRUE, TRUE)/#applications closed by force for a restart
+all#fleet/restart_request.cpp#s/if \(AppState.restartAsked != RESTART_AFTER_CHANGE\)\n        return exitCode;//#a list run that stops restarts, or asks for none, restarts the console machine
+all#fleet/restart_request.cpp#s/        \/\* It succeeds even where it enabled nothing, and says so only here. \*\/\n        error = GetLastError\(\);/        error = ERROR_SUCCESS;/#an account without the shutdown privilege taken for one with it
+all#app/command_line.cpp#s/AppState.restartRefused = 1;\n        AppState.restartAsked = RESTART_NONE;/AppState.restartAsked = RESTART_AFTER_CHANGE;\n        AppState.restartSeconds = DEFAULT_RESTART_SECONDS;/#a /RESTART value Kelvra cannot take read as the default countdown
+all#dialog/settings_dialog.cpp#s/return \(DWORD\)requested;/return SettingState(stored) == 1 ? 0 : 1;/#a request over a stored 2 writes the flip, not the value asked for
+all#app/win_main.cpp#s/\n    FinishRestart\(\);\n/\n/#no restart asked for at all
+all#fleet/restart_request.cpp#s/return CompareStringA\(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, own, -1, its, -1\) == CSTR_EQUAL;/return 1;/#every machine of a list taken for the console, whatever name it records
+all#fleet/restart_request.cpp#s/if \(console != 0\)/if (console == 1)/#a machine that cannot tell whether it is the console restarted by its child'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue

@@ -24,6 +24,9 @@ if [ -n "${KELVRA_WINDOWS_VERSION:-}" ]; then
         /v Version /d "$KELVRA_WINDOWS_VERSION" /f >/dev/null 2>&1 || exit 1
 fi
 log=$(mktemp)
+# Where Wine's own messages go: a test that lets a channel through (WINEDEBUG in the environment
+# of a program it starts) reads what Wine logs there, the restart requests among them.
+export KELVRA_WINE_LOG="$log"
 "$tools/wine.sh" "$arch" "$@" 2>"$log"
 rc=$?
 cat "$log" >&2
