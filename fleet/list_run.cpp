@@ -5,7 +5,7 @@
 #include "fleet/machine_list.h"
 #include "app/report_line.h"
 #include "app/target_machine.h"
-#include "dialog/progress_window.h"
+#include "dialog/results_window.h"
 #include "resources/resource.h"
 
 /* How a machine's run ended, as its line says; NOT_ENDED until its line is known. */
@@ -39,6 +39,7 @@ static MachineResult *results;
 static Child children[MAX_CHILDREN];
 static DWORD running;
 static ListCounts counts;
+static ResultsWindow window; /* not open under /QUIT */
 
 /* Keeps line as the machine's result, outcome as it says. */
 static void KeepLine(DWORD entry, const char *line, DWORD length, Outcome outcome)
@@ -54,6 +55,7 @@ static void KeepLine(DWORD entry, const char *line, DWORD length, Outcome outcom
     results[entry].line = copy;
     results[entry].length = copy != NULL ? length : 0;
     results[entry].outcome = outcome;
+    ShowRowResult(&window, entry, copy, length);
     if (outcome == ENDED_CHANGED)
         counts.changed++;
     else if (outcome == ENDED_AS_ASKED)
@@ -257,7 +259,7 @@ static DWORD ChildLimit(void)
     return (AppState.timeoutSeconds + CHILD_MARGIN_SECONDS) * 1000;
 }
 
-static void RunChildren(HWND window)
+static void RunChildren(void)
 {
     DWORD next = 0;
     DWORD written = 0;
@@ -270,17 +272,17 @@ static void RunChildren(HWND window)
         DWORD now;
 
         /* What came for the window first: a wait wakes only for what comes after it. */
-        PumpProgressWindow(window);
-        while (running < MAX_CHILDREN && next < list.count && !IsProgressWindowClosed())
+        PumpResultsWindow(&window);
+        while (running < MAX_CHILDREN && next < list.count && !IsResultsWindowClosed(&window))
         {
             if (!list.entries[next].valid)
                 KeepFailure(next, ERROR_INVALID_COMPUTERNAME, 0);
-            else
-                StartChild(next);
+            else if (StartChild(next))
+                ShowRowRunning(&window, next);
             next++;
         }
         WriteReadyLines(&written);
-        ShowProgress(window, &counts, 0);
+        ShowCounts(&window, &counts, 0);
         if (running == 0)
             break;
 
@@ -346,8 +348,9 @@ static void KeepStandardHandles(void)
 int RunMachineList(BOOL *linesWritten)
 {
     char path[MAX_PATH];
+    char programPath[MAX_PATH + 1];
     DWORD length = AppState.computerNameLength;
-    HWND window = NULL;
+    DWORD programLength;
     LONG result;
     DWORD i;
 
@@ -387,20 +390,24 @@ int RunMachineList(BOOL *linesWritten)
 
     *linesWritten = 1;
     if (AppState.autoQuit != 1)
-        window = OpenProgressWindow();
-    RunChildren(window);
-    /* The counts stay on show until the person closes the window; one who closed it early
-     * has seen enough. */
-    if (window != NULL)
     {
-        if (!IsProgressWindowClosed())
-            ShowProgress(window, &counts, 1);
-        while (!IsProgressWindowClosed())
+        programLength = GetModuleFileNameA(NULL, programPath, MAX_PATH);
+        programPath[programLength < MAX_PATH ? programLength : MAX_PATH] = '\0';
+        OpenResultsWindow(&window, list.entries, list.count, programPath);
+    }
+    RunChildren();
+    /* The rows stay on show until the person closes the window; one who closed it early has
+     * seen enough. */
+    if (window.window != NULL)
+    {
+        if (!IsResultsWindowClosed(&window))
+            ShowCounts(&window, &counts, 1);
+        while (!IsResultsWindowClosed(&window))
         {
             WaitMessage();
-            PumpProgressWindow(window);
+            PumpResultsWindow(&window);
         }
-        CloseProgressWindow(window);
+        CloseResultsWindow(&window);
     }
 
     for (i = 0; i < list.count; i++)

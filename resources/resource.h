@@ -49,10 +49,22 @@
 #define IDS_ADAPTERS_OWN_SETTING 30
 #define IDS_ADAPTER_APIPA_ENABLED 31
 #define IDS_ADAPTER_APIPA_DISABLED 32
+#define IDS_ROW_WAITING 33
+#define IDS_ROW_RUNNING 34
+#define IDS_ROW_RUNNING_FOR 35
+#define IDS_REASON_WITH_CODE 36
+#define IDS_COLUMN_MACHINE 37
+#define IDS_COLUMN_OUTCOME 38
+#define IDS_COLUMN_MEDIA_SENSE 39
+#define IDS_COLUMN_APIPA 40
+#define IDS_COLUMN_REASON 41
 
-/* The progress window of a list run, and its controls */
+/* The results window of a list run, and its controls in tab order */
 #define IDD_PROGRESS 102
+#define IDC_RESULTS_BAR 1102
 #define IDC_PROGRESS_TEXT 1100
+#define IDC_RESULTS_LIST 1103
+#define IDC_RESULTS_COPY 1104
 #define IDC_PROGRESS_CLOSE 1101
 
 /* Icons */
