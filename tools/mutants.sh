@@ -72,7 +72,7 @@ all#fleet/list_run.h#s/define MAX_CHILDREN 32/define MAX_CHILDREN 48/#more than 
 all#fleet/list_run.cpp#s/while \(\*written < list.count \&\& results\[\*written\].outcome != NOT_ENDED\)/while (*written < list.count)/#lines written before they are known
 all#fleet/list_run.cpp#s/(KeepFailure\(children\[i - 1\].entry, ERROR_TIMEOUT, IDS_CHILD_TIMED_OUT\);)/$1\n                TerminateProcess(children[i - 1].process, 1);/#a child past its limit killed, though it may be writing
 all#fleet/list_run.cpp#s/if \(now - children\[i - 1\].started >= ChildLimit\(\)\)/if (0)/#the list run waits without end for a child
-all#fleet/list_run.cpp#s/ \all#fleet/list_run.cpp#s/ \&\& !IsProgressWindowClosed\(\)\)/)/#closing the window does not stop the run\all#fleet/list_run.cpp#s/ \&\& !IsProgressWindowClosed\(\)\)/)/#closing the window does not stop the run !IsResultsWindowClosed\(\all#fleet/list_run.cpp#s/ \&\& !IsProgressWindowClosed\(\)\)/)/#closing the window does not stop the runwindow\)\)/)/#closing the window does not stop the run
+all#fleet/list_run.cpp#s/ \&\& !IsResultsWindowClosed\(\&window\)\)/)/#closing the window does not stop the run
 all#fleet/list_run.cpp#s/if \(!list.entries\[next\].valid\)/if (0)/#a line that names no machine given to a child
 all#fleet/list_run.cpp#s/MsgWaitForMultipleObjects\(running, handles, FALSE, wait, QS_ALLINPUT\);/{ DWORD signalled = MsgWaitForMultipleObjects(running, handles, FALSE, wait, QS_ALLINPUT); if (signalled < WAIT_OBJECT_0 + running) CollectChild(signalled - WAIT_OBJECT_0); } if (0)/#only the first ended child taken per wait, the others reported late
 all#fleet/machine_list.cpp#s/if \(IsSameName\(\&list->entries\[i\], start, length\)\)\n\s+return;//#a machine named twice worked on twice
