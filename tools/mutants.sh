@@ -88,7 +88,21 @@ all#dialog/settings_dialog.cpp#s/if \(AppState.apipaOn == 1\)\n\s+ShowApipaStatu
 all#dialog/settings_dialog.cpp#s/if \(AppState.currentPage == PAGE_APIPA\)\n\s+ShowPageText\(dialog, AppState.currentPage\);//#the APIPA page on show names the adapters as before the save
 all#dialog/help_pages.cpp#s/if \(adapter->apipaOn != AppState.apipaOn\)/if (1)/#the APIPA page names adapters that agree with Parameters too
 all#app/target_machine.cpp#s/AppState.adapterSettings = \&reading.adapterSettings;//#the adapters of another machine never shown
-all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#the adapters of another machine read from this one'
+all#app/target_machine.cpp#s/ReadAdapterSettings\(root, \&target->adapterSettings\);/ReadAdapterSettings(HKEY_LOCAL_MACHINE, \&target->adapterSettings);/#the adapters of another machine read from this one
+all#dialog/results_window.cpp#s/results->rows\[entry\].state = ROW_RUNNING;//#the row of a started machine still says waiting
+all#dialog/results_window.cpp#s/define RUNNING_SHOWN_AFTER_MS 3000/define RUNNING_SHOWN_AFTER_MS 30000/#a running row never says for how long
+all#dialog/results_window.cpp#s/\{"failed", "changed", "as asked"\}/{"changed", "failed", "as asked"}/#sorting by outcome puts the changed first
+all#dialog/results_window.cpp#s/return order != 0 \? order < 0 : a < b;/return order != 0 ? order < 0 : a > b;/#rows alike reversed when sorted
+all#dialog/results_window.cpp#s/BOOL selectedOnly = ListView_GetSelectedCount\(results->rowsView\) > 0;/BOOL selectedOnly = 0;/#Copy takes every row though some are selected
+all#dialog/results_window.cpp#s/RegisterClipboardFormatA\("Csv"\)/RegisterClipboardFormatA("CSV text")/#the form for spreadsheets under a name that spreadsheets do not know
+all#dialog/results_window.cpp#s/COMPUTER=", results->programPath/QUIT \/COMPUTER=", results->programPath/#the dialog of a row started with /QUIT
+all#dialog/results_window.cpp#s/CreateProcessA\(NULL, commandLine, NULL, NULL, FALSE/CreateProcessA(NULL, commandLine, NULL, NULL, TRUE/#the dialog of a row given the handles of the run
+all#dialog/results_window.cpp#s/if \(!machine->valid \|\|/if (/#a line that names no machine opened as one
+all#dialog/results_window.cpp#s/else if \(LOWORD\(wParam\) == IDOK\)/else if (0)/#Enter on a row opens nothing
+all#dialog/results_window.cpp#s/if \(code\[0\] == \x27\\0\x27\)/if (1)/#the reason without the error number of Windows
+all#dialog/results_window.cpp#s/GetKeyState\(VK_CONTROL\) < 0/GetKeyState(VK_SHIFT) < 0/#Ctrl+C copies nothing
+all#fleet/list_run.cpp#s/\n\s+ShowRowResult\(\&window, entry, copy, length\);//#rows never show how their machine ended
+all#resources/kelvra.rc#s/SS_LEFT, 7, 24, 386, 10/SS_LEFT, 7, 24, 200, 10/#the counts line too narrow for thousands of machines'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
