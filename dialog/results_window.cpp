@@ -466,6 +466,7 @@ static INT_PTR Notified(ResultsWindow *results, const NMHDR *header)
 static INT_PTR CALLBACK ResultsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     ResultsWindow *results = (ResultsWindow *)GetWindowLongPtrA(window, DWLP_USER);
+    RECT size;
 
     if (message == WM_INITDIALOG)
     {
@@ -478,6 +479,9 @@ static INT_PTR CALLBACK ResultsProc(HWND window, UINT message, WPARAM wParam, LP
         results->largeIcon = LoadKelvraIcon(32);
         SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)results->smallIcon);
         SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)results->largeIcon);
+        GetWindowRect(window, &size);
+        results->least.x = size.right - size.left;
+        results->least.y = size.bottom - size.top;
         return 1;
     }
     if (results == NULL)
@@ -501,6 +505,9 @@ static INT_PTR CALLBACK ResultsProc(HWND window, UINT message, WPARAM wParam, LP
             return 1;
         case WM_SIZE:
             LayOut(results);
+            return 1;
+        case WM_GETMINMAXINFO:
+            ((MINMAXINFO *)lParam)->ptMinTrackSize = results->least;
             return 1;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == SC_CLOSE)

@@ -48,6 +48,7 @@ struct ResultsWindow
     int sortColumn;   /* -1 while in list order */
     BOOL sortDown;    /* the column sorted the other way, by a second click */
     const char *programPath; /* Kelvra's own, to start it for a row */
+    POINT least;             /* the template's size: the window is never made smaller */
 };
 
 /* Opens the window, shown, with Kelvra's icon and a row per entry, each "waiting". entries and

@@ -465,6 +465,10 @@ struct Results
     std::string copied, copiedCsv, copiedSelected;
     std::vector<std::string> opened;
     std::vector<BOOL> openedInherit;
+    /* made 200 x 100 pixels larger: how much the rows and Close moved or grew, in pixels; made
+     * tiny: how large the window stayed, and the template's size */
+    int rowsGrewWidth, rowsGrewHeight, closeMovedX, closeMovedY;
+    SIZE shrunk, least;
 };
 Results results;
 
@@ -557,6 +561,29 @@ void CALLBACK UseResults(HWND, UINT, UINT_PTR timer, DWORD)
     }
     results.opened.assign(commandLines.begin() + before, commandLines.end());
     results.openedInherit.assign(inherits.begin() + before, inherits.end());
+
+    /* Made larger, the rows take the room and the buttons keep to the corner; made smaller
+     * than the template, it keeps the template's size. */
+    RECT frame, rowsBefore, closeBefore, rowsAfter, closeAfter, units = {0, 0, 400, 240};
+    HWND close = GetDlgItem(window, IDC_PROGRESS_CLOSE);
+    GetWindowRect(window, &frame);
+    GetWindowRect(list, &rowsBefore);
+    GetWindowRect(close, &closeBefore);
+    MoveWindow(window, frame.left, frame.top, frame.right - frame.left + 200,
+               frame.bottom - frame.top + 100, TRUE);
+    GetWindowRect(list, &rowsAfter);
+    GetWindowRect(close, &closeAfter);
+    results.rowsGrewWidth = (rowsAfter.right - rowsAfter.left) - (rowsBefore.right - rowsBefore.left);
+    results.rowsGrewHeight =
+        (rowsAfter.bottom - rowsAfter.top) - (rowsBefore.bottom - rowsBefore.top);
+    results.closeMovedX = closeAfter.left - closeBefore.left;
+    results.closeMovedY = closeAfter.top - closeBefore.top;
+    MapDialogRect(window, &units);
+    results.least = {units.right, units.bottom};
+    MoveWindow(window, frame.left, frame.top, 50, 50, TRUE);
+    RECT client;
+    GetClientRect(window, &client);
+    results.shrunk = {client.right, client.bottom};
     PostMessageA(window, WM_COMMAND, IDC_PROGRESS_CLOSE, 0);
 }
 
@@ -668,6 +695,13 @@ TEST_F(ListRunTest, TheWindowHasARowPerMachineThatSaysHowItStandsAndCopiesAndOpe
               results.opened);
     EXPECT_EQ((std::vector<BOOL>{FALSE, FALSE}), results.openedInherit);
     EXPECT_FALSE(IsWindow(results.window)) << "the window is left open";
+
+    EXPECT_EQ(200, results.rowsGrewWidth);
+    EXPECT_EQ(100, results.rowsGrewHeight);
+    EXPECT_EQ(200, results.closeMovedX);
+    EXPECT_EQ(100, results.closeMovedY);
+    EXPECT_GE(results.shrunk.cx, results.least.cx) << "made narrower than its template";
+    EXPECT_GE(results.shrunk.cy, results.least.cy) << "made lower than its template";
 }
 
 /* The counts line at its longest, with thousands of machines, and the buttons' captions fit

@@ -153,6 +153,15 @@ const struct
          "Kelvra changes only that one: they keep theirs.\r\n"},
     {31, "   %s: APIPA Enabled\r\n"},
     {32, "   %s: APIPA Disabled\r\n"},
+    {33, "waiting"},
+    {34, "running"},
+    {35, "running, %u s"},
+    {36, "Error %s: %s"},
+    {37, "Machine"},
+    {38, "Outcome"},
+    {39, "Media Sense"},
+    {40, "APIPA"},
+    {41, "Reason"},
 };
 
 /* A string-table entry loaded into a buffer far larger than any entry. */
@@ -198,7 +207,7 @@ TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
         EXPECT_NE(HRSRC(NULL), FindResourceExA(Module(), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
                                                LANGUAGE_STRINGS));
     }
-    for (UINT id : {0u, 33u, 34u, 101u})
+    for (UINT id : {0u, 42u, 43u, 101u})
         EXPECT_EQ("", LoadEntry(Module(), id)) << "entry " << id;
 }
 
