@@ -102,7 +102,9 @@ all#dialog/results_window.cpp#s/else if \(LOWORD\(wParam\) == IDOK\)/else if (0)
 all#dialog/results_window.cpp#s/if \(code\[0\] == \x27\\0\x27\)/if (1)/#the reason without the error number of Windows
 all#dialog/results_window.cpp#s/GetKeyState\(VK_CONTROL\) < 0/GetKeyState(VK_SHIFT) < 0/#Ctrl+C copies nothing
 all#fleet/list_run.cpp#s/\n\s+ShowRowResult\(\&window, entry, copy, length\);//#rows never show how their machine ended
-all#resources/kelvra.rc#s/SS_LEFT, 7, 24, 386, 10/SS_LEFT, 7, 24, 200, 10/#the counts line too narrow for thousands of machines'
+all#resources/kelvra.rc#s/SS_LEFT, 7, 24, 386, 10/SS_LEFT, 7, 24, 200, 10/#the counts line too narrow for thousands of machines
+all#dialog/results_window.cpp#s/case WM_SIZE:\n\s+LayOut\(results\);\n\s+return 1;//#the controls stay where they were when the window is resized
+all#dialog/results_window.cpp#s/\(\(MINMAXINFO \*\)lParam\)->ptMinTrackSize = results->least;//#the window can be made smaller than its template'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
