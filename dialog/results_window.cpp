@@ -93,14 +93,14 @@ static void LineField(const ResultRow *row, DWORD field, char *text, DWORD size)
 }
 
 /* What the row of the list's entry shows in column, into text of size bytes. */
-static void RowText(const ResultsWindow *results, DWORD entry, int column, char *text,
-                    DWORD size)
+static void RowText(const ResultsWindow *results, DWORD entry, int column, char *text, DWORD size)
 {
     const ResultRow *row = &results->rows[entry];
     const MachineEntry *machine = &results->entries[entry];
     char format[64];
     char code[16];
     char reason[ROW_TEXT_SIZE];
+    char withCode[ROW_TEXT_SIZE];
     DWORD i;
 
     text[0] = '\0';
@@ -141,10 +141,12 @@ static void RowText(const ResultsWindow *results, DWORD entry, int column, char 
         }
         else
         {
+            /* wsprintfA writes at most 1024 characters; the list view asks with less room. */
             LoadText(IDS_REASON_WITH_CODE, format, sizeof(format));
-            /* wsprintfA writes at most 1024 characters: room enough for any row's. */
-            if (size > 1024)
-                wsprintfA(text, format, code, reason);
+            wsprintfA(withCode, format, code, reason);
+            for (i = 0; withCode[i] != '\0' && i + 1 < size; i++)
+                text[i] = withCode[i];
+            text[i] = '\0';
         }
     }
 }
@@ -313,8 +315,8 @@ static void LayOut(ResultsWindow *results)
                line, TRUE);
     MoveWindow(results->rowsView, margin, 3 * margin + 2 * line, width,
                bottom - margin - (3 * margin + 2 * line), TRUE);
-    MoveWindow(GetDlgItem(results->window, IDC_PROGRESS_CLOSE),
-               client.right - margin - buttonWidth, bottom, buttonWidth, buttonHeight, TRUE);
+    MoveWindow(GetDlgItem(results->window, IDC_PROGRESS_CLOSE), client.right - margin - buttonWidth,
+               bottom, buttonWidth, buttonHeight, TRUE);
     MoveWindow(GetDlgItem(results->window, IDC_RESULTS_COPY),
                client.right - 2 * margin - 2 * buttonWidth, bottom, buttonWidth, buttonHeight,
                TRUE);
@@ -531,8 +533,8 @@ BOOL OpenResultsWindow(ResultsWindow *results, const MachineEntry *entries, DWOR
     results->count = count;
     results->programPath = programPath;
     results->sortColumn = -1;
-    results->rows = (ResultRow *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
-                                           count * sizeof(ResultRow));
+    results->rows =
+        (ResultRow *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(ResultRow));
     results->order = (DWORD *)HeapAlloc(GetProcessHeap(), 0, count * sizeof(DWORD));
     /* Without the common controls there is no list to show: the run goes on without a window,
      * as under /QUIT, its lines still written. */

@@ -43,10 +43,10 @@ struct ResultsWindow
     BOOL finished;
     const MachineEntry *entries; /* the list's, in its order */
     DWORD count;
-    ResultRow *rows;  /* one per entry */
-    DWORD *order;     /* the row shown at each place: list order until a column is sorted */
-    int sortColumn;   /* -1 while in list order */
-    BOOL sortDown;    /* the column sorted the other way, by a second click */
+    ResultRow *rows;         /* one per entry */
+    DWORD *order;            /* the row shown at each place: list order until a column is sorted */
+    int sortColumn;          /* -1 while in list order */
+    BOOL sortDown;           /* the column sorted the other way, by a second click */
     const char *programPath; /* Kelvra's own, to start it for a row */
     POINT least;             /* the template's size: the window is never made smaller */
 };

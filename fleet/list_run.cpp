@@ -280,6 +280,8 @@ static void RunChildren(void)
             else if (StartChild(next))
                 ShowRowRunning(&window, next);
             next++;
+            /* A burst of starts takes seconds on a loaded console: the window answers meanwhile. */
+            PumpResultsWindow(&window);
         }
         WriteReadyLines(&written);
         ShowCounts(&window, &counts, 0);
@@ -320,6 +322,8 @@ static void RunChildren(void)
                 ForgetChild(i - 1);
             }
         }
+        /* The counts as the rows now stand, before the window paints them. */
+        ShowCounts(&window, &counts, 0);
     }
 
     /* Closed early: what was never started is no "as asked". */

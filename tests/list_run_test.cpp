@@ -41,7 +41,8 @@ std::vector<BOOL> inherits;            /* whether each start handed on handles *
 std::vector<std::vector<std::string>> outcomesAtStart;
 
 /* The rows of the list run's window, each its five columns as the list view gives them through
- * its messages (it asks the window for them); empty when no window is open. */
+ * its messages (it asks the window for them, with the caller's room); empty when no window is
+ * open. */
 std::vector<std::vector<std::string>> ShownRows()
 {
     std::vector<std::vector<std::string>> rows;
@@ -54,7 +55,8 @@ std::vector<std::vector<std::string>> ShownRows()
         std::vector<std::string> row;
         for (int column = 0; column < 5; column++)
         {
-            char text[1200];
+            /* as much room as a list view gives its window when it draws a row */
+            char text[260];
             memset(text, 'x', sizeof(text));
             LVITEMA asked = {};
             asked.iSubItem = column;
@@ -573,7 +575,8 @@ void CALLBACK UseResults(HWND, UINT, UINT_PTR timer, DWORD)
                frame.bottom - frame.top + 100, TRUE);
     GetWindowRect(list, &rowsAfter);
     GetWindowRect(close, &closeAfter);
-    results.rowsGrewWidth = (rowsAfter.right - rowsAfter.left) - (rowsBefore.right - rowsBefore.left);
+    results.rowsGrewWidth =
+        (rowsAfter.right - rowsAfter.left) - (rowsBefore.right - rowsBefore.left);
     results.rowsGrewHeight =
         (rowsAfter.bottom - rowsAfter.top) - (rowsBefore.bottom - rowsBefore.top);
     results.closeMovedX = closeAfter.left - closeBefore.left;
@@ -657,7 +660,8 @@ TEST_F(ListRunTest, TheWindowHasARowPerMachineThatSaysHowItStandsAndCopiesAndOpe
         {"sleep4500-2", "as asked", "on", "on", "alive "},
         {"sleep100-3", "as asked", "on", "on", "alive "},
         {"crash-4", "failed", "", "", "Error 3221225477: " + noLine},
-        {"bad name", "failed", "", "", "Error 1210: " + SystemErrorLine(ERROR_INVALID_COMPUTERNAME)},
+        {"bad name", "failed", "", "",
+         "Error 1210: " + SystemErrorLine(ERROR_INVALID_COMPUTERNAME)},
         {"nostart-6", "failed", "", "", "Error 2: " + SystemErrorLine(ERROR_FILE_NOT_FOUND)},
     };
     ASSERT_EQ(want.size(), results.atEnd.size());
@@ -690,9 +694,9 @@ TEST_F(ListRunTest, TheWindowHasARowPerMachineThatSaysHowItStandsAndCopiesAndOpe
     /* A double-click and Enter each start Kelvra for their row's machine, without /QUIT and
      * without this run's handles; a line that names no machine starts nothing. */
     const std::string self = "\"" + ProgramDirectory() + "\\list_run_tests.exe\"";
-    EXPECT_EQ((std::vector<std::string>{self + " /COMPUTER=changed-1",
-                                        self + " /COMPUTER=sleep100-3"}),
-              results.opened);
+    EXPECT_EQ(
+        (std::vector<std::string>{self + " /COMPUTER=changed-1", self + " /COMPUTER=sleep100-3"}),
+        results.opened);
     EXPECT_EQ((std::vector<BOOL>{FALSE, FALSE}), results.openedInherit);
     EXPECT_FALSE(IsWindow(results.window)) << "the window is left open";
 
