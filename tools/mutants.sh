@@ -104,7 +104,8 @@ all#dialog/results_window.cpp#s/GetKeyState\(VK_CONTROL\) < 0/GetKeyState(VK_SHI
 all#fleet/list_run.cpp#s/\n\s+ShowRowResult\(\&window, entry, copy, length\);//#rows never show how their machine ended
 all#resources/kelvra.rc#s/SS_LEFT, 7, 24, 386, 10/SS_LEFT, 7, 24, 200, 10/#the counts line too narrow for thousands of machines
 all#dialog/results_window.cpp#s/case WM_SIZE:\n\s+LayOut\(results\);\n\s+return 1;//#the controls stay where they were when the window is resized
-all#dialog/results_window.cpp#s/\(\(MINMAXINFO \*\)lParam\)->ptMinTrackSize = results->least;//#the window can be made smaller than its template'
+all#dialog/results_window.cpp#s/\(\(MINMAXINFO \*\)lParam\)->ptMinTrackSize = results->least;//#the window can be made smaller than its template
+all#dialog/results_window.cpp#s/wsprintfA\(withCode, format, code, reason\);/wsprintfA(withCode, format, code, reason);\n            if (size <= 1024)\n                withCode[0] = 0;/#a reason with its error number left out where the list view asks with less room than the longest'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
