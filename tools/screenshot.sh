@@ -40,6 +40,7 @@ wait_for_window() {
 
 # Just the window: find its frame on the virtual screen and cut it out into $1.
 shoot() {
+    sleep 0.5 # a window that has just been moved or resized is read where it was put
     import -window root "$top/build/screenshot-full.png"
     geometry=$(xwininfo -root -tree | sed -n 's/.*"Kelvra": ([^)]*) *\([0-9]*x[0-9]*\)+[-0-9]*+[-0-9]* *+\([0-9]*\)+\([0-9]*\).*/\1+\2+\3/p' | head -n 1)
     mkdir -p "$(dirname "$1")"
@@ -65,7 +66,7 @@ if [ "${1:-}" = list ]; then
     (cd "$folder" && "$top/tools/wine.sh" x86_64 explorer /desktop=shot,800x600 Kelvra.exe \
         /COMPUTER=@machines.txt /MEDIASENSE=OFF /SAVE >report.csv) &
     wait_for_window
-    sleep 1.5 # the first children started, the rest waiting
+    sleep 2 # the first children started, the rest waiting
     shoot "$running"
     # The report has every line once the run is over; then the window says "All done".
     for _ in $(seq 1 300); do
