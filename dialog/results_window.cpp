@@ -552,6 +552,8 @@ BOOL OpenResultsWindow(ResultsWindow *results, const MachineEntry *entries, DWOR
     ListView_SetItemCountEx(results->rowsView, count, 0);
     SendDlgItemMessageA(results->window, IDC_RESULTS_BAR, PBM_SETRANGE32, 0, (LPARAM)count);
     LayOut(results);
+    /* Without the timer, which a lack of timers could refuse, a running row's seconds move only
+     * when something else has the rows drawn: worth no more than that. */
     SetTimer(results->window, TICK_TIMER, 1000, NULL);
     ShowWindow(results->window, SW_SHOW);
     return 1;
