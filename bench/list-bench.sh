@@ -10,7 +10,10 @@
 # where 32-bit Wine is emulated, 32 children starting at once take most of a minute to start,
 # which the default limit and its margin (50 s) would take for machines that do not answer.
 # Where 32-bit programs run only under QEMU (tools/wine32.sh), the i686 figures are emulated.
-#   bench/list-bench.sh [MACHINES] [ROUNDS] [ARCH...]
+# The list run goes twice: with /QUIT ("list") and without it ("window"), where Kelvra's window
+# shows a row per machine and bench/close_when_done.exe presses Close once it says "All done";
+# the two must take the same time. RUNS names the runs to time, by default all three.
+#   [RUNS="list window loop"] bench/list-bench.sh [MACHINES] [ROUNDS] [ARCH...]
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -23,6 +26,10 @@ for arch in $arches; do
     cmake --preset "$arch" >/dev/null
     cmake --build --preset "$arch" --target Kelvra >/dev/null
 done
+
+runs=${RUNS:-list window loop}
+mkdir -p build/list-bench
+x86_64-w64-mingw32-g++ -O2 -static -o build/list-bench/close_when_done.exe bench/close_when_done.cpp
 
 export WINEPREFIX="$top/build/bench-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tools/wine-server.sh start "$WINEPREFIX"
@@ -44,6 +51,9 @@ printf '%s\r\n' '@echo off' \
     >"$out/loop.cmd"
 printf '%s\r\n' '@echo off' \
     'Kelvra.exe /COMPUTER=@machines.txt /MEDIASENSE=OFF /SAVE /QUIT /TIMEOUT=300 >list.csv' >"$out/list.cmd"
+printf '%s\r\n' '@echo off' 'start "" close_when_done.exe 3600' \
+    'Kelvra.exe /COMPUTER=@machines.txt /MEDIASENSE=OFF /SAVE /TIMEOUT=300 >window.csv' \
+    >"$out/window.cmd"
 
 now() {
     date +%s%N
@@ -53,7 +63,7 @@ for arch in $arches; do
     cp "build/$arch/bin/Kelvra.exe" "$out/Kelvra.exe"
     round=0
     while [ "$round" -lt "$rounds" ]; do
-        for how in list loop; do
+        for how in $runs; do
             rm -f "$out/$how.csv"
             start=$(now)
             (cd "$out" && "$top/tools/wine.sh" x86_64 cmd /c "$how.cmd" >/dev/null 2>&1) || true
@@ -82,7 +92,11 @@ for arch, how in sorted(times):
     print(f"| {arch} | {how} | {lines[arch, how]} | {others[arch, how]} | {min(t):.1f} |"
           f" {statistics.median(t):.1f} | {1000 * statistics.median(t) / int(sys.argv[2]):.0f} ms |")
 for arch in sorted({a for a, _ in times}):
-    l, o = times[arch, "list"], times[arch, "loop"]
-    print(f"{arch}: the loop takes {statistics.median(o) / statistics.median(l):.1f} times as long"
-          f" as the list run (medians)")
+    l, o, w = times[arch, "list"], times.get((arch, "loop")), times.get((arch, "window"))
+    if o:
+        print(f"{arch}: the loop takes {statistics.median(o) / statistics.median(l):.1f} times as"
+              f" long as the list run (medians)")
+    if w:
+        print(f"{arch}: the list run with its window takes {min(w) / min(l):.2f} times as long as"
+              f" with /QUIT (fastest), {statistics.median(w) / statistics.median(l):.2f} (medians)")
 PY

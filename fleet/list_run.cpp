@@ -3,7 +3,7 @@
 #include "app/app_state.h"
 #include "app/report_line.h"
 #include "app/target_machine.h"
-#include "dialog/progress_window.h"
+#include "dialog/results_window.h"
 #include "fleet/child_process.h"
 #include "fleet/list_run.h"
 #include "fleet/machine_list.h"
@@ -44,7 +44,7 @@ struct ListRun
     DWORD next;    /* the first machine of the list not started yet */
     DWORD written; /* the machines whose lines are written, in the list's order */
     ListCounts counts;
-    ProgressWindow window;
+    ResultsWindow window; /* not open under /QUIT */
 };
 
 /* Keeps line as the machine's result, outcome as it says. */
@@ -62,6 +62,7 @@ static void KeepLine(ListRun *run, DWORD entry, const char *line, DWORD length,
     run->results[entry].line = copy;
     run->results[entry].length = copy != NULL ? length : 0;
     run->results[entry].outcome = outcome;
+    ShowRowResult(&run->window, entry, copy, run->results[entry].length);
     if (outcome == LINE_CHANGED)
         run->counts.changed++;
     else if (outcome == LINE_AS_ASKED)
@@ -126,7 +127,10 @@ static void StartNext(ListRun *run)
     if (error != ERROR_SUCCESS)
         KeepFailure(run, entry, error, 0, 0);
     else
+    {
         run->running++;
+        ShowRowRunning(&run->window, entry);
+    }
 }
 
 /* Takes every child whose line is whole, ended or not: a child whose worker still waits on a
@@ -226,12 +230,17 @@ static void RunChildren(ListRun *run)
     for (;;)
     {
         /* What came for the window first: a wait wakes only for what comes after it. */
-        PumpProgressWindow(&run->window);
+        PumpResultsWindow(&run->window);
         while (run->running < MAX_CHILDREN && run->next < run->list.count &&
-               !run->window.closeAsked)
+               !IsResultsWindowClosed(&run->window))
+        {
             StartNext(run);
+            /* A burst of starts takes seconds on a loaded console: the window answers
+             * meanwhile. */
+            PumpResultsWindow(&run->window);
+        }
         WriteReadyLines(run);
-        ShowProgress(&run->window, &run->counts, 0);
+        ShowCounts(&run->window, &run->counts, 0);
         if (run->running == 0)
             break;
         if (!WaitForChildren(run))
@@ -241,6 +250,8 @@ static void RunChildren(ListRun *run)
         }
         CollectChildren(run);
         GiveUpLateChildren(run);
+        /* The counts as the rows now stand, before the window paints them. */
+        ShowCounts(&run->window, &run->counts, 0);
     }
 
     /* A wait that fails would fail again at once, and a loop around it would spin while the
@@ -362,20 +373,20 @@ static void CloseList(ListRun *run)
     FreeMachineList(&run->list);
 }
 
-/* Shows the counts until the person closes the window; one who closed it early has seen
+/* The rows stay on show until the person closes the window; one who closed it early has seen
  * enough. */
 static void ShowUntilClosed(ListRun *run)
 {
-    if (run->window.handle == NULL)
+    if (run->window.window == NULL)
         return;
-    if (!run->window.closeAsked)
-        ShowProgress(&run->window, &run->counts, 1);
-    while (!run->window.closeAsked)
+    if (!IsResultsWindowClosed(&run->window))
+        ShowCounts(&run->window, &run->counts, 1);
+    while (!IsResultsWindowClosed(&run->window))
     {
         WaitMessage();
-        PumpProgressWindow(&run->window);
+        PumpResultsWindow(&run->window);
     }
-    CloseProgressWindow(&run->window);
+    CloseResultsWindow(&run->window);
 }
 
 int RunMachineList(BOOL *linesWritten)
@@ -406,7 +417,7 @@ int RunMachineList(BOOL *linesWritten)
 
     *linesWritten = 1;
     if (AppState.autoQuit != 1)
-        OpenProgressWindow(&run.window);
+        OpenResultsWindow(&run.window, run.list.entries, run.list.count, run.program);
     RunChildren(&run);
     /* Every line is written: now, and only now, the console's own machine. */
     for (i = 0; i < run.list.count; i++)

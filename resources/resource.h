@@ -61,10 +61,22 @@
 #define IDS_LIST_RERUN_TIMED_OUT 42
 #define IDS_PROGRAM_PATH_UNUSABLE 43
 #define IDS_LIST_WAIT_FAILED 44
+#define IDS_ROW_WAITING 45
+#define IDS_ROW_RUNNING 46
+#define IDS_ROW_RUNNING_FOR 47
+#define IDS_REASON_WITH_CODE 48
+#define IDS_COLUMN_MACHINE 49
+#define IDS_COLUMN_OUTCOME 50
+#define IDS_COLUMN_MEDIA_SENSE 51
+#define IDS_COLUMN_APIPA 52
+#define IDS_COLUMN_REASON 53
 
-/* The progress window of a list run, and its controls */
+/* The results window of a list run, and its controls in tab order */
 #define IDD_PROGRESS 102
+#define IDC_RESULTS_BAR 1102
 #define IDC_PROGRESS_TEXT 1100
+#define IDC_RESULTS_LIST 1103
+#define IDC_RESULTS_COPY 1104
 #define IDC_PROGRESS_CLOSE 1101
 
 /* Icons */

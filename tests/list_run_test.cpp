@@ -4,6 +4,7 @@
  * Kelvra.exe through the import slot of CreateProcessA. Its standard output is a file here.
  */
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,39 @@ decltype(&CreateProcessA) realCreateProcessA;
 DWORD startDelay;                      /* ms that each start takes before the child's own */
 std::vector<std::string> commandLines; /* as the run gave them */
 std::vector<HANDLE> standIns;          /* every stand-in started, to end them after the test */
+std::vector<BOOL> inherits;            /* whether each start handed on handles */
+/* The results window's Outcome column as each start began, where a window is open. */
+std::vector<std::vector<std::string>> outcomesAtStart;
+
+/* The rows of the list run's window, each its five columns as the list view gives them through
+ * its messages (it asks the window for them, with the caller's room); empty when no window is
+ * open. */
+std::vector<std::vector<std::string>> ShownRows()
+{
+    std::vector<std::vector<std::string>> rows;
+    HWND list = GetDlgItem(FindWindowA("#32770", "Kelvra"), IDC_RESULTS_LIST);
+    if (list == NULL)
+        return rows;
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int item = 0; item < count; item++)
+    {
+        std::vector<std::string> row;
+        for (int column = 0; column < 5; column++)
+        {
+            /* as much room as a list view gives its window when it draws a row */
+            char text[260];
+            memset(text, 'x', sizeof(text));
+            LVITEMA asked = {};
+            asked.iSubItem = column;
+            asked.pszText = text;
+            asked.cchTextMax = sizeof(text);
+            int length = (int)SendMessageA(list, LVM_GETITEMTEXTA, item, (LPARAM)&asked);
+            row.push_back(std::string(text, length));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
 
 /* Starts the stand-in in place of the program that the command line names; a machine named
  * "nostart-..." cannot be started, as a program that is not there. */
@@ -49,6 +83,12 @@ BOOL WINAPI StartStandIn(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRI
 {
     std::string line = commandLine;
     commandLines.push_back(line);
+    inherits.push_back(inherit);
+    std::vector<std::string> outcomes;
+    for (const auto &row : ShownRows())
+        outcomes.push_back(row[1]);
+    if (!outcomes.empty())
+        outcomesAtStart.push_back(outcomes);
     Sleep(startDelay);
     if (line.find("/COMPUTER=nostart") != std::string::npos)
     {
@@ -57,6 +97,11 @@ BOOL WINAPI StartStandIn(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRI
     }
     std::string replaced = "\"" + ProgramDirectory() + "\\list_child_standin.exe\"" +
                            line.substr(line.find('"', 1) + 1);
+    /* Without /QUIT, Kelvra's dialog for one machine, which a person started from the window:
+     * a process of the GUI subsystem, which gets no standard output that it was not given. The
+     * stand-in, a console program, would write to the run's; here it only starts and ends. */
+    if (line.find(" /QUIT") == std::string::npos)
+        replaced = "\"" + ProgramDirectory() + "\\list_child_standin.exe\" /COMPUTER=dialog-0";
     BOOL started = realCreateProcessA(application, replaced.data(), process, thread, inherit, flags,
                                       environment, directory, startup, information);
     if (started)
@@ -109,6 +154,8 @@ class ListRunTest : public testing::Test
         realCreateProcessA = importedCreateProcessA;
         startDelay = 0;
         commandLines.clear();
+        inherits.clear();
+        outcomesAtStart.clear();
         CreateDirectoryA(folder_.c_str(), NULL);
     }
     void TearDown() override
@@ -735,4 +782,316 @@ TEST_F(ListRunTest, AProgramPathThatCannotStartAChildIsRefusedOnceForTheRun)
                   run.lines);
         EXPECT_TRUE(commandLines.empty()) << "a child was started";
     }
+}
+
+namespace
+{
+
+/* What the results window showed while a run went on, and what it did when a person used it
+ * once the run was over. */
+struct Results
+{
+    HHOOK hook;
+    HWND window;
+    /* the rows at each counts line, and that line */
+    std::vector<std::vector<std::vector<std::string>>> rowsSeen;
+    std::vector<std::string> countsSeen;
+    /* once all was done: the clipboard after Copy, Csv's too; the rows sorted by outcome; the
+     * clipboard after Ctrl+C on two selected rows; the starts a double-click, Enter and a
+     * double-click on a row that names no machine asked for */
+    std::vector<std::vector<std::string>> atEnd, sorted;
+    std::string copied, copiedCsv, copiedSelected;
+    std::vector<std::string> opened;
+    std::vector<BOOL> openedInherit;
+    /* made 200 x 100 pixels larger: how much the rows and Close moved or grew, in pixels; made
+     * tiny: how large the window stayed, and the template's size */
+    int rowsGrewWidth, rowsGrewHeight, closeMovedX, closeMovedY;
+    SIZE shrunk, least;
+};
+Results results;
+
+std::string ClipboardText(UINT format)
+{
+    std::string text = "(nothing)";
+    if (!OpenClipboard(NULL))
+        return "(no clipboard)";
+    HANDLE data = GetClipboardData(format);
+    const char *locked = data != NULL ? (const char *)GlobalLock(data) : NULL;
+    if (locked != NULL)
+    {
+        text = locked;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+/* The place on show of the row whose machine is name, or -1. */
+int PlaceOf(const std::vector<std::vector<std::string>> &rows, const std::string &name)
+{
+    for (size_t i = 0; i < rows.size(); i++)
+    {
+        if (rows[i][0] == name)
+            return (int)i;
+    }
+    return -1;
+}
+
+void SetRowState(HWND list, int item, UINT state, UINT mask)
+{
+    LVITEMA changed = {};
+    changed.stateMask = mask;
+    changed.state = state;
+    SendMessageA(list, LVM_SETITEMSTATE, item, (LPARAM)&changed);
+}
+
+/* Used as a person would use the window once the run is over, from inside its message loop. */
+void CALLBACK UseResults(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    HWND window = results.window;
+    HWND list = GetDlgItem(window, IDC_RESULTS_LIST);
+    results.atEnd = ShownRows();
+
+    OpenClipboard(NULL);
+    EmptyClipboard();
+    CloseClipboard();
+    SendMessageA(window, WM_COMMAND, IDC_RESULTS_COPY, 0);
+    results.copied = ClipboardText(CF_TEXT);
+    results.copiedCsv = ClipboardText(RegisterClipboardFormatA("Csv"));
+
+    /* A click on the Outcome column's heading, as the list view tells its window. */
+    NMLISTVIEW click = {};
+    click.hdr = {.hwndFrom = list, .idFrom = IDC_RESULTS_LIST, .code = LVN_COLUMNCLICK};
+    click.iItem = -1;
+    click.iSubItem = 1;
+    SendMessageA(window, WM_NOTIFY, IDC_RESULTS_LIST, (LPARAM)&click);
+    results.sorted = ShownRows();
+
+    /* Two rows selected, then Ctrl+C in the list. */
+    SetRowState(list, PlaceOf(results.sorted, "crash-4"), LVIS_SELECTED, LVIS_SELECTED);
+    SetRowState(list, PlaceOf(results.sorted, "changed-1"), LVIS_SELECTED, LVIS_SELECTED);
+    BYTE keys[256], pressed[256];
+    GetKeyboardState(keys);
+    memcpy(pressed, keys, sizeof(keys));
+    pressed[VK_CONTROL] = 0x80;
+    SetKeyboardState(pressed);
+    SendMessageA(list, WM_KEYDOWN, 'C', 0);
+    SetKeyboardState(keys);
+    results.copiedSelected = ClipboardText(CF_TEXT);
+
+    /* A double-click on changed-1, Enter on sleep100-3, a double-click on "bad name". */
+    size_t before = commandLines.size();
+    for (const char *name : {"changed-1", "sleep100-3", "bad name"})
+    {
+        int place = PlaceOf(results.sorted, name);
+        if (std::string(name) == "sleep100-3")
+        {
+            SetRowState(list, place, LVIS_FOCUSED, LVIS_FOCUSED);
+            SendMessageA(window, WM_COMMAND, IDOK, 0);
+            continue;
+        }
+        RECT row = {};
+        row.left = LVIR_LABEL;
+        SendMessageA(list, LVM_GETITEMRECT, place, (LPARAM)&row);
+        SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON,
+                     MAKELPARAM(row.left + 2, (row.top + row.bottom) / 2));
+    }
+    results.opened.assign(commandLines.begin() + before, commandLines.end());
+    results.openedInherit.assign(inherits.begin() + before, inherits.end());
+
+    /* Made larger, the rows take the room and the buttons keep to the corner; made smaller
+     * than the template, it keeps the template's size. */
+    RECT frame, rowsBefore, closeBefore, rowsAfter, closeAfter, units = {0, 0, 400, 240};
+    HWND close = GetDlgItem(window, IDC_PROGRESS_CLOSE);
+    GetWindowRect(window, &frame);
+    GetWindowRect(list, &rowsBefore);
+    GetWindowRect(close, &closeBefore);
+    MoveWindow(window, frame.left, frame.top, frame.right - frame.left + 200,
+               frame.bottom - frame.top + 100, TRUE);
+    GetWindowRect(list, &rowsAfter);
+    GetWindowRect(close, &closeAfter);
+    results.rowsGrewWidth =
+        (rowsAfter.right - rowsAfter.left) - (rowsBefore.right - rowsBefore.left);
+    results.rowsGrewHeight =
+        (rowsAfter.bottom - rowsAfter.top) - (rowsBefore.bottom - rowsBefore.top);
+    results.closeMovedX = closeAfter.left - closeBefore.left;
+    results.closeMovedY = closeAfter.top - closeBefore.top;
+    MapDialogRect(window, &units);
+    results.least = {units.right, units.bottom};
+    MoveWindow(window, frame.left, frame.top, 50, 50, TRUE);
+    RECT client;
+    GetClientRect(window, &client);
+    results.shrunk = {client.right, client.bottom};
+    PostMessageA(window, WM_COMMAND, IDC_PROGRESS_CLOSE, 0);
+}
+
+LRESULT CALLBACK WatchResults(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *message = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && message->message == WM_SETTEXT &&
+        GetDlgCtrlID(message->hwnd) == IDC_PROGRESS_TEXT)
+    {
+        std::string text = (const char *)message->lParam;
+        results.window = GetParent(message->hwnd);
+        results.countsSeen.push_back(text);
+        results.rowsSeen.push_back(ShownRows());
+        if (text.rfind("All done", 0) == 0)
+            SetTimer(NULL, 0, 10, UseResults);
+    }
+    return CallNextHookEx(results.hook, code, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(ListRunTest, TheWindowHasARowPerMachineThatSaysHowItStandsAndCopiesAndOpensIt)
+{
+    const std::vector<std::string> names = {"changed-1", "sleep4500-2", "sleep100-3",
+                                            "crash-4",   "bad name",    "nostart-6"};
+    WriteList(names);
+    results = {};
+    results.hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchResults, NULL, GetCurrentThreadId());
+    watch = {};
+    UINT_PTR giveUp = SetTimer(NULL, 0, Scaled(60000), GiveUp);
+
+    ListRun run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE" + Timeout(30));
+
+    KillTimer(NULL, giveUp);
+    UnhookWindowsHookEx(results.hook);
+    ASSERT_EQ(names.size(), run.lines.size());
+    ASSERT_FALSE(results.rowsSeen.empty()) << "no window, or no counts in it";
+
+    /* Before its child starts a row waits; from then on it runs. */
+    ASSERT_GE(outcomesAtStart.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(6, "waiting"), outcomesAtStart[0]);
+    EXPECT_EQ((std::vector<std::string>{"running", "waiting", "waiting", "waiting", "waiting",
+                                        "waiting"}),
+              outcomesAtStart[1]);
+
+    /* The slow machine runs on while the others have ended, and says for how long once it has
+     * run a few seconds. */
+    bool othersEndedWhileItRan = false;
+    bool secondsShown = false;
+    for (const auto &rows : results.rowsSeen)
+    {
+        ASSERT_EQ(names.size(), rows.size());
+        bool othersEnded = true;
+        for (size_t i = 0; i < rows.size(); i++)
+        {
+            EXPECT_EQ(names[i], rows[i][0]) << "the rows are not in the list's order";
+            if (i != 1)
+                othersEnded = othersEnded && rows[i][1] != "running" && rows[i][1] != "waiting";
+        }
+        othersEndedWhileItRan =
+            othersEndedWhileItRan || (othersEnded && rows[1][1].rfind("running", 0) == 0);
+        secondsShown = secondsShown || std::regex_match(rows[1][1], std::regex("running, [3-9] s"));
+    }
+    EXPECT_TRUE(othersEndedWhileItRan);
+    EXPECT_TRUE(secondsShown) << "the slow machine never said for how long it had run";
+
+    /* At the end, each row in words: its outcome, the two states, and why it failed. */
+    const std::string noLine = StringEntry(IDS_CHILD_NO_LINE);
+    const std::vector<std::vector<std::string>> want = {
+        {"changed-1", "changed", "off", "on", ""},
+        {"sleep4500-2", "as asked", "on", "on", "alive "},
+        {"sleep100-3", "as asked", "on", "on", "alive "},
+        {"crash-4", "failed", "", "", "Error 3221225477: " + noLine},
+        {"bad name", "failed", "", "",
+         "Error 1210: " + SystemErrorLine(ERROR_INVALID_COMPUTERNAME)},
+        {"nostart-6", "failed", "", "", "Error 2: " + SystemErrorLine(ERROR_FILE_NOT_FOUND)},
+    };
+    ASSERT_EQ(want.size(), results.atEnd.size());
+    for (size_t i = 0; i < want.size(); i++)
+    {
+        SCOPED_TRACE(want[i][0]);
+        for (size_t c = 0; c < 4; c++)
+            EXPECT_EQ(want[i][c], results.atEnd[i][c]) << "column " << c;
+        EXPECT_EQ(want[i][4], results.atEnd[i][4].substr(0, want[i][4].size()));
+    }
+
+    /* Copy: the lines the output got, in its order; as text and as CSV. */
+    std::string report;
+    for (const std::string &line : run.lines)
+        report += line + "\r\n";
+    EXPECT_EQ(report, results.copied);
+    EXPECT_EQ(report, results.copiedCsv);
+
+    /* One click on Outcome: the failed first, each kind in the list's order. */
+    std::vector<std::string> sortedNames;
+    for (const auto &row : results.sorted)
+        sortedNames.push_back(row[0]);
+    EXPECT_EQ((std::vector<std::string>{"crash-4", "bad name", "nostart-6", "changed-1",
+                                        "sleep4500-2", "sleep100-3"}),
+              sortedNames);
+
+    /* Ctrl+C with two rows selected: theirs only, in the order on show. */
+    EXPECT_EQ(run.lines[3] + "\r\n" + run.lines[0] + "\r\n", results.copiedSelected);
+
+    /* A double-click and Enter each start Kelvra for their row's machine, without /QUIT and
+     * without this run's handles; a line that names no machine starts nothing. */
+    const std::string self = "\"" + ProgramDirectory() + "\\list_run_tests.exe\"";
+    EXPECT_EQ(
+        (std::vector<std::string>{self + " /COMPUTER=changed-1", self + " /COMPUTER=sleep100-3"}),
+        results.opened);
+    EXPECT_EQ((std::vector<BOOL>{FALSE, FALSE}), results.openedInherit);
+    EXPECT_FALSE(IsWindow(results.window)) << "the window is left open";
+
+    EXPECT_EQ(200, results.rowsGrewWidth);
+    EXPECT_EQ(100, results.rowsGrewHeight);
+    EXPECT_EQ(200, results.closeMovedX);
+    EXPECT_EQ(100, results.closeMovedY);
+    EXPECT_GE(results.shrunk.cx, results.least.cx) << "made narrower than its template";
+    EXPECT_GE(results.shrunk.cy, results.least.cy) << "made lower than its template";
+}
+
+/* The counts line at its longest, with thousands of machines, and the buttons' captions fit
+ * their controls in the window's font at 96 and at 120 DPI, each measured as the dialog manager
+ * lays the template out at that resolution. */
+TEST_F(ListRunTest, TheResultsWindowsTextsFitAt96And120Dpi)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    ASSERT_TRUE(InitCommonControlsEx(&controls));
+    HWND window = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_PROGRESS), NULL,
+                                     PlainDialogProc, 0);
+    ASSERT_NE(HWND(NULL), window);
+    RECT units = {0, 0, 400, 8};
+    MapDialogRect(window, &units);
+    const struct
+    {
+        int control;
+        std::string text;
+    } cases[] = {
+        {.control = IDC_PROGRESS_TEXT,
+         .text = "5000 of 5000 machines done: 5000 changed, 5000 as asked, 5000 failed"},
+        {.control = IDC_PROGRESS_TEXT,
+         .text = "All done, 5000 of 5000 machines: 5000 changed, 5000 as asked, 5000 failed"},
+        {.control = IDC_RESULTS_COPY, .text = "Copy"},
+        {.control = IDC_PROGRESS_CLOSE, .text = "Close"},
+    };
+    HDC dc = CreateCompatibleDC(NULL);
+    for (int dpi : {96, 120})
+    {
+        HFONT font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                                 0, 0, 0, 0, "MS Sans Serif");
+        HGDIOBJ old = SelectObject(dc, font);
+        SIZE letters;
+        GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                              &letters);
+        int baseX = (letters.cx / 26 + 1) / 2;
+        for (const auto &c : cases)
+        {
+            SCOPED_TRACE(c.text + " at " + std::to_string(dpi) + " DPI");
+            RECT control;
+            GetClientRect(GetDlgItem(window, c.control), &control);
+            /* the control's width in dialog units, from the window as built */
+            int widthUnits = MulDiv(control.right, 400, units.right);
+            SIZE extent;
+            GetTextExtentPoint32A(dc, c.text.c_str(), (int)c.text.size(), &extent);
+            EXPECT_LE(extent.cx, MulDiv(widthUnits, baseX, 4)) << widthUnits << " units";
+        }
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
+    DestroyWindow(window);
 }

@@ -172,6 +172,15 @@ const struct
          "and run it from there."},
     {44, "Kelvra could not wait for the runs and stopped. This machine's run may have been left "
          "running and may still change it."},
+    {45, "waiting"},
+    {46, "running"},
+    {47, "running, %u s"},
+    {48, "Error %s: %s"},
+    {49, "Machine"},
+    {50, "Outcome"},
+    {51, "Media Sense"},
+    {52, "APIPA"},
+    {53, "Reason"},
 };
 
 /* A string-table entry loaded into a buffer far larger than any entry. */
@@ -217,7 +226,7 @@ TEST(ResourcesTest, EveryStringEntryLoadsWholeAndReadsAsWritten)
         EXPECT_NE(HRSRC(NULL), FindResourceExA(Module(), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
                                                LANGUAGE_STRINGS));
     }
-    for (UINT id : {0u, 45u, 46u, 101u})
+    for (UINT id : {0u, 54u, 55u, 101u})
         EXPECT_EQ("", LoadEntry(Module(), id)) << "entry " << id;
 }
 

@@ -2,8 +2,8 @@
 # Checks a built Kelvra.exe against what the machines it is for can load.
 #   check-binary.sh OBJDUMP KELVRA.EXE i686|x86_64
 # i686, the build that ships to Windows 2000 and XP: imports only from KERNEL32, USER32,
-# ADVAPI32 and msvcrt, and only functions on tools/windows2000-imports.txt; subsystem and OS
-# version at most 5.0; GUI subsystem; ASLR and NX flags with relocations to match; stripped,
+# ADVAPI32, COMCTL32 and msvcrt, and only functions on tools/windows2000-imports.txt; subsystem
+# and OS version at most 5.0; GUI subsystem; ASLR and NX flags with relocations to match; stripped,
 # and at most 48 KiB with all its resources; no instruction that a Pentium lacks.
 # x86_64: the same DLLs and GUI and security checks, with the functions on
 # tools/x86_64-imports.txt allowed besides; no version, size or CPU check, which concern the
@@ -41,7 +41,7 @@ $(grep -v '^#' "$tools/x86_64-imports.txt" | awk 'NF == 2 { print $1, $2 }')"
 fi
 for dll in $(printf '%s\n' "$imports" | awk '{ print $1 }' | sort -u); do
     case $(printf '%s' "$dll" | tr 'a-z' 'A-Z') in
-        KERNEL32.DLL | USER32.DLL | ADVAPI32.DLL | MSVCRT.DLL) ;;
+        KERNEL32.DLL | USER32.DLL | ADVAPI32.DLL | COMCTL32.DLL | MSVCRT.DLL) ;;
         *) fail "imports $dll, which Windows 2000 does not have" ;;
     esac
 done

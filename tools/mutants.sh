@@ -72,7 +72,7 @@ all#fleet/list_run.h#s/define MAX_CHILDREN 32/define MAX_CHILDREN 48/#more than 
 all#fleet/list_run.cpp#s/while \(run->written < run->list.count \&\& run->results\[run->written\].outcome != LINE_INCOMPLETE\)/while (run->written < run->list.count)/#lines written before they are known
 all#fleet/list_run.cpp#s/(KeepFailure\(run, run->children\[i - 1\].entry, ERROR_TIMEOUT, 0, IDS_CHILD_TIMED_OUT\);)/$1\n            TerminateProcess(run->children[i - 1].process, 1);/#a child past its limit killed, though it may be writing
 all#fleet/list_run.cpp#s/if \(now - run->children\[i - 1\].started >= ChildLimit\(\)\)/if (now - run->children[i - 1].started >= 0xFFFFFFFF)/#the list run waits without end for a child
-all#fleet/list_run.cpp#s/ \&\&\n\s+!run->window.closeAsked\)/)/#closing the window does not stop the run
+all#fleet/list_run.cpp#s/ \&\&\n\s+!IsResultsWindowClosed\(\&run->window\)\)/)/#closing the window does not stop the run
 all#fleet/list_run.cpp#s/if \(!run->list.entries\[entry\].valid\)/if (0)/#a line that names no machine given to a child
 all#fleet/list_run.cpp#s/else if \(ended\)\n/else if (ended \&\& 0)\n/#a child that ended without a line waited for until its limit
 all#fleet/machine_list.cpp#s/repeated = IsSameName\(\&list->entries\[slots\[slot\] - 1\], entry\);/repeated = IsSameName(\&list->entries[slots[slot] - 1], entry) \&\& 0;/#a machine named twice worked on twice
@@ -121,7 +121,24 @@ all#app/command_line.cpp#s/AppState.restartRefused = 1;\n        AppState.restar
 all#dialog/settings_dialog.cpp#s/return \(DWORD\)requested;/return SettingState(stored) == 1 ? 0 : 1;/#a request over a stored 2 writes the flip, not the value asked for
 all#app/win_main.cpp#s/\n    FinishRestart\(\);\n/\n/#no restart asked for at all
 all#fleet/restart_request.cpp#s/return CompareStringA\(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, own, -1, its, -1\) == CSTR_EQUAL;/return 1;/#every machine of a list taken for the console, whatever name it records
-all#fleet/restart_request.cpp#s/if \(console != 0\)/if (console == 1)/#a machine that cannot tell whether it is the console restarted by its child'
+all#fleet/restart_request.cpp#s/if \(console != 0\)/if (console == 1)/#a machine that cannot tell whether it is the console restarted by its child
+all#dialog/results_window.cpp#s/results->rows\[entry\].state = ROW_RUNNING;//#the row of a started machine still says waiting
+all#dialog/results_window.cpp#s/define RUNNING_SHOWN_AFTER_MS 3000/define RUNNING_SHOWN_AFTER_MS 30000/#a running row never says for how long
+all#dialog/results_window.cpp#s/\{"failed", "changed", "as asked"\}/{"changed", "failed", "as asked"}/#sorting by outcome puts the changed first
+all#dialog/results_window.cpp#s/return order != 0 \? order < 0 : a < b;/return order != 0 ? order < 0 : a > b;/#rows alike reversed when sorted
+all#dialog/results_window.cpp#s/BOOL selectedOnly = ListView_GetSelectedCount\(results->rowsView\) > 0;/BOOL selectedOnly = 0;/#Copy takes every row though some are selected
+all#dialog/results_window.cpp#s/RegisterClipboardFormatA\("Csv"\)/RegisterClipboardFormatA("CSV text")/#the form for spreadsheets under a name that spreadsheets do not know
+all#dialog/results_window.cpp#s/COMPUTER=", results->programPath/QUIT \/COMPUTER=", results->programPath/#the dialog of a row started with /QUIT
+all#dialog/results_window.cpp#s/CreateProcessA\(NULL, commandLine, NULL, NULL, FALSE/CreateProcessA(NULL, commandLine, NULL, NULL, TRUE/#the dialog of a row given the handles of the run
+all#dialog/results_window.cpp#s/if \(!machine->valid \|\|/if (/#a line that names no machine opened as one
+all#dialog/results_window.cpp#s/else if \(LOWORD\(wParam\) == IDOK\)/else if (0)/#Enter on a row opens nothing
+all#dialog/results_window.cpp#s/if \(code\[0\] == \x27\\0\x27\)/if (1)/#the reason without the error number of Windows
+all#dialog/results_window.cpp#s/GetKeyState\(VK_CONTROL\) < 0/GetKeyState(VK_SHIFT) < 0/#Ctrl+C copies nothing
+all#fleet/list_run.cpp#s/\n\s+ShowRowResult\(\&run->window, entry, copy, run->results\[entry\].length\);//#rows never show how their machine ended
+all#resources/kelvra.rc#s/SS_LEFT, 7, 24, 386, 20/SS_LEFT, 7, 24, 200, 20/#the counts line too narrow for thousands of machines
+all#dialog/results_window.cpp#s/case WM_SIZE:\n\s+LayOut\(results\);\n\s+return 1;//#the controls stay where they were when the window is resized
+all#dialog/results_window.cpp#s/\(\(MINMAXINFO \*\)lParam\)->ptMinTrackSize = results->least;//#the window can be made smaller than its template
+all#dialog/results_window.cpp#s/wsprintfA\(withCode, format, code, reason\);/wsprintfA(withCode, format, code, reason);\n            if (size <= 1024)\n                withCode[0] = 0;/#a reason with its error number left out where the list view asks with less room than the longest'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
