@@ -1,5 +1,5 @@
 /* How long a list of machines takes to read, duplicates found: a file of short names at the
- * size limit (4 MiB, 419,430 lines of "pc-NNNNNN" and CR LF), one name in ten given again in
+ * size limit (4 MiB, 419,430 lines of "pNNNNNNN" and CR LF), one name in ten given again in
  * other letter case, read ROUNDS times. Prints the fastest and the slowest read in ms, and the
  * machines found. Run under Wine by bench/list-read-bench.sh.
  *   list_read_bench [LINES] [ROUNDS] */
@@ -19,7 +19,7 @@ int main(int argc, char **argv)
     if (file == NULL)
         return 2;
     for (unsigned i = 0; i < lines; i++)
-        fprintf(file, i % 10 == 9 ? "PC-%06u\r\n" : "pc-%06u\r\n", i % 10 == 9 ? i - 9 : i);
+        fprintf(file, i % 10 == 9 ? "P%07u\r\n" : "p%07u\r\n", i % 10 == 9 ? i - 9 : i);
     fclose(file);
 
     LARGE_INTEGER frequency, start, end;
