@@ -461,8 +461,17 @@ static INT_PTR Notified(ResultsWindow *results, const NMHDR *header)
                 CopyRows(results);
             return 1;
         case NM_DBLCLK:
-            OpenRow(results, ((const NMITEMACTIVATE *)header)->iItem);
+        {
+            /* The row under the click: the notification's iItem is only valid for a click on
+             * the first column; elsewhere in a row NM_DBLCLK's reference asks for
+             * LVM_SUBITEMHITTEST at the click's point. */
+            LVHITTESTINFO hit;
+
+            ZeroMemory(&hit, sizeof(hit));
+            hit.pt = ((const NMITEMACTIVATE *)header)->ptAction;
+            OpenRow(results, ListView_SubItemHitTest(results->rowsView, &hit));
             return 1;
+        }
     }
     return 0;
 }

@@ -44,6 +44,10 @@ struct ListRun
     DWORD next;    /* the first machine of the list not started yet */
     DWORD written; /* the machines whose lines are written, in the list's order */
     ListCounts counts;
+    /* A machine was changed but not restarted as asked: Windows refused the request, or its
+     * run could not tell whether it is the console. Its line says "changed", and the run's
+     * exit code must still say that something needs a person. */
+    BOOL restartMissed;
     ResultsWindow window; /* not open under /QUIT */
 };
 
@@ -155,6 +159,10 @@ static void CollectChildren(ListRun *run)
             /* The child says so in its line, which is all the run may wait for. */
             run->results[child->entry].consoleLeft =
                 outcome == LINE_CHANGED && IsLineText(child->line, child->length, IDS_RESTART_LAST);
+            if (outcome == LINE_CHANGED &&
+                (LineCode(child->line, child->length) != 0 ||
+                 IsLineText(child->line, child->length, IDS_CONSOLE_UNKNOWN)))
+                run->restartMissed = 1;
         }
         else if (ended)
         {
@@ -298,10 +306,13 @@ static DWORD FindProgram(ListRun *run)
     WCHAR wide[MAX_PATH + 1];
     WCHAR back[MAX_PATH + 1];
     DWORD length = GetModuleFileNameA(NULL, run->program, MAX_PATH);
-    DWORD wideLength = GetModuleFileNameW(NULL, wide, MAX_PATH + 1);
+    DWORD wideLength;
     DWORD i;
 
-    if (length == 0 || wideLength == 0)
+    if (length == 0)
+        return GetLastError();
+    wideLength = GetModuleFileNameW(NULL, wide, MAX_PATH + 1);
+    if (wideLength == 0)
         return GetLastError();
     if (length >= MAX_PATH || wideLength >= MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
@@ -428,7 +439,7 @@ int RunMachineList(BOOL *linesWritten)
     }
     ShowUntilClosed(&run);
     CloseList(&run);
-    if (run.counts.failed > 0 || restartExitCode == 2)
+    if (run.counts.failed > 0 || run.restartMissed || restartExitCode == 2)
         return 2;
     return run.counts.changed > 0 ? 1 : 0;
 }

@@ -147,6 +147,43 @@ static LONG AddUnicodeLines(MachineList *list, const WCHAR *units, DWORD count)
     return ERROR_SUCCESS;
 }
 
+/* UTF-8 text into *units, *count of them, to be freed by the caller. Windows 2000 and XP drop a
+ * byte that is no UTF-8 without a word (MultiByteToWideChar's reference: "Windows XP: If this
+ * flag is not set, the function silently drops illegal code points"), and a name with a byte
+ * dropped would be another machine's: text that does not come back to the same bytes is
+ * refused whole, with ERROR_NO_UNICODE_TRANSLATION. */
+static LONG ReadUtf8(const char *text, DWORD size, WCHAR **units, DWORD *count)
+{
+    char *back;
+    LONG result = ERROR_SUCCESS;
+    DWORD i;
+
+    *count = (DWORD)MultiByteToWideChar(CP_UTF8, 0, text, (int)size, NULL, 0);
+    if (*count == 0)
+        return (LONG)GetLastError();
+    *units = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, (*count + 1) * sizeof(WCHAR));
+    back = (char *)HeapAlloc(GetProcessHeap(), 0, size);
+    if (*units == NULL || back == NULL)
+        result = ERROR_NOT_ENOUGH_MEMORY;
+    else if ((DWORD)MultiByteToWideChar(CP_UTF8, 0, text, (int)size, *units, (int)*count) !=
+                 *count ||
+             (DWORD)WideCharToMultiByte(CP_UTF8, 0, *units, (int)*count, back, (int)size, NULL,
+                                        NULL) != size)
+        result = ERROR_NO_UNICODE_TRANSLATION;
+    for (i = 0; result == ERROR_SUCCESS && i < size; i++)
+    {
+        if (back[i] != text[i])
+            result = ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (back != NULL)
+        HeapFree(GetProcessHeap(), 0, back);
+    if (result != ERROR_SUCCESS && *units != NULL)
+        HeapFree(GetProcessHeap(), 0, *units);
+    if (result != ERROR_SUCCESS)
+        *units = NULL;
+    return result;
+}
+
 /* Lists in UTF-16 as Notepad saves "Unicode" (FF FE) and "Unicode big endian" (FE FF), and in
  * UTF-8 with its mark (EF BB BF), read into ANSI; ANSI text, with no mark, as it is. Takes
  * bytes over: it becomes the list's text, or is freed. */
@@ -172,17 +209,12 @@ static LONG ReadListText(MachineList *list, char *bytes, DWORD size)
     {
         if (size > 3)
         {
-            count = (DWORD)MultiByteToWideChar(CP_UTF8, 0, bytes + 3, (int)(size - 3), NULL, 0);
-            units = (WCHAR *)HeapAlloc(GetProcessHeap(), 0, (count + 1) * sizeof(WCHAR));
-            if (count == 0 || units == NULL)
+            result = ReadUtf8(bytes + 3, size - 3, &units, &count);
+            if (result != ERROR_SUCCESS)
             {
-                result = count == 0 ? (LONG)GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
-                if (units != NULL)
-                    HeapFree(GetProcessHeap(), 0, units);
                 HeapFree(GetProcessHeap(), 0, bytes);
                 return result;
             }
-            MultiByteToWideChar(CP_UTF8, 0, bytes + 3, (int)(size - 3), units, (int)count);
         }
         HeapFree(GetProcessHeap(), 0, bytes);
         result = AddUnicodeLines(list, units, count);

@@ -7,9 +7,10 @@
 #include "resources/resource.h"
 #include "store/parameter_store.h"
 
-/* Where a machine keeps the name it has taken at its last start, the name GetComputerNameA
- * gives on it. */
-#define COMPUTER_NAME_KEY "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName"
+/* Where a machine keeps the name it goes by now, the one GetComputerNameA gives on it. The
+ * ComputerName key beside it holds the name for the next start, which a rename not yet
+ * followed by a restart has changed (SetComputerName's reference). */
+#define COMPUTER_NAME_KEY "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName"
 
 /* Copies from, with its zero, into to of size bytes, cut to fit. Byte by byte: no import that
  * Windows 2000 has to give Kelvra. */

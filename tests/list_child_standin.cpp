@@ -9,6 +9,8 @@
  *   hang       waits ten minutes, and writes nothing;
  *   crash      exits with 0xC0000005, writing nothing;
  *   garbage    writes half a line and exits with 0;
+ *   unrestarted  writes "<name>,changed,off,on,1115,..." and exits with 2, as a run whose
+ *              restart Windows did not take;
  *   late       writes "<name>,failed,,,1460,No answer." and exits with 2, as a child whose
  *              machine did not answer within its time limit;
  *   linger     writes "<name>,changed,off,on,," and then does not end for ten minutes, as a
@@ -55,6 +57,13 @@ int main()
         Sleep(600000);
     else if (what == "crash")
         exitCode = (int)0xC0000005;
+    else if (what == "unrestarted")
+    {
+        line = name + ",changed,off,on,1115,\"The value was written, but Windows did not take the "
+                      "restart: A system shutdown is in progress. Restart this machine by "
+                      "hand.\"\r\n";
+        exitCode = 2;
+    }
     else if (what == "late")
     {
         line = name + ",failed,,,1460,No answer.\r\n";

@@ -1095,3 +1095,28 @@ TEST_F(ListRunTest, TheResultsWindowsTextsFitAt96And120Dpi)
     DeleteDC(dc);
     DestroyWindow(window);
 }
+
+TEST_F(ListRunTest, AChangeWhoseRestartWindowsRefusedMakesTheExitCodeTwo)
+{
+    /* Its line says "changed", for the value was written; the run's exit code must still tell
+     * a script that a machine waits for a restart by hand. */
+    const struct
+    {
+        const char *what;
+        std::vector<std::string> names;
+        int exitCode;
+    } cases[] = {
+        {.what = "every restart taken", .names = {"changed-1", "changed-2"}, .exitCode = 1},
+        {.what = "one restart refused", .names = {"changed-1", "unrestarted-2"}, .exitCode = 2},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        WriteList(c.names);
+        ListRun run = Run("/COMPUTER=@" + list_ + " /MEDIASENSE=OFF /SAVE /RESTART /QUIT");
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        ASSERT_EQ(c.names.size(), run.lines.size());
+        EXPECT_EQ(c.names.back() + ",changed,",
+                  run.lines.back().substr(0, c.names.back().size() + 9));
+    }
+}

@@ -139,4 +139,18 @@ TEST(MachineListTest, AFileThatCannotBeReadIsAnError)
     EXPECT_EQ(0u, list.count);
     EXPECT_EQ(ERROR_ACCESS_DENIED, ReadMachineList(ProgramDirectory().c_str(), &list))
         << "a folder";
+    /* Windows 2000 and XP would drop such a byte without a word and read "pc042", another
+     * machine; Wine reads U+FFFD there. Either way the list is refused. */
+    const std::string path = ProgramDirectory() + "\\machine-list.txt";
+    for (const char *name : {"pc0\xFF"
+                                    "42",
+                                    "pc0\xC0\xAF"
+                                    "42",
+                                    "pc042\xE2\x82"})
+    {
+        SCOPED_TRACE(name);
+        std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBFpc041\r\n" << name << "\r\n";
+        EXPECT_EQ(ERROR_NO_UNICODE_TRANSLATION, ReadMachineList(path.c_str(), &list));
+        EXPECT_EQ(0u, list.count);
+    }
 }

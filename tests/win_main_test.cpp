@@ -695,7 +695,8 @@ TEST_F(WinMainTest, AListsChildTellsTheConsoleByWhatTheMachineSaysOfItself)
      * private key. What decides is the ComputerName it records, never the name it was given. */
     HINSTANCE self = GetModuleHandleA(NULL);
     const std::string own = ComputerName();
-    const std::string nameKey = "\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+    const std::string nameKey =
+        "\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName";
     const struct
     {
         const char *what;
