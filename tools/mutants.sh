@@ -138,7 +138,9 @@ all#fleet/list_run.cpp#s/\n\s+ShowRowResult\(\&run->window, entry, copy, run->re
 all#resources/kelvra.rc#s/SS_LEFT, 7, 24, 386, 20/SS_LEFT, 7, 24, 200, 20/#the counts line too narrow for thousands of machines
 all#dialog/results_window.cpp#s/case WM_SIZE:\n\s+LayOut\(results\);\n\s+return 1;//#the controls stay where they were when the window is resized
 all#dialog/results_window.cpp#s/\(\(MINMAXINFO \*\)lParam\)->ptMinTrackSize = results->least;//#the window can be made smaller than its template
-all#dialog/results_window.cpp#s/wsprintfA\(withCode, format, code, reason\);/wsprintfA(withCode, format, code, reason);\n            if (size <= 1024)\n                withCode[0] = 0;/#a reason with its error number left out where the list view asks with less room than the longest'
+all#dialog/results_window.cpp#s/wsprintfA\(withCode, format, code, reason\);/wsprintfA(withCode, format, code, reason);\n            if (size <= 1024)\n                withCode[0] = 0;/#a reason with its error number left out where the list view asks with less room than the longest
+all#fleet/list_run.cpp#s/                run->restartMissed = 1;/                run->restartMissed = 0;/#a change whose restart Windows refused leaves the exit code at 1
+all#fleet/machine_list.cpp#s/result = ERROR_NO_UNICODE_TRANSLATION;/result = ERROR_SUCCESS;/g#UTF-8 bytes that do not come back the same are read'
 
 printf '%s\n' "$mutants" | while IFS='#' read -r builds file substitution what; do
     [ "$builds" = all ] || [ "$builds" = "$arch" ] || continue
